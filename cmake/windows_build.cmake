@@ -1,0 +1,48 @@
+# The installer for 32-bit Windows, its Wine test programs and their doubles.
+
+set(ZERKA_WINDOWS_DEFS WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501 STRICT)
+
+# GNU regex (MinGW has none). configure renames the symbols; map them here.
+set(gnuregex_dir ${CMAKE_BINARY_DIR}/gnuregex)
+add_custom_command(
+  OUTPUT ${gnuregex_dir}/lib/libgnuregex.a ${gnuregex_dir}/include/regex.h
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-gnu-regex.sh ${gnuregex_dir}
+  COMMENT "GNU regex for MinGW")
+add_custom_target(gnuregex_build DEPENDS ${gnuregex_dir}/lib/libgnuregex.a)
+file(MAKE_DIRECTORY ${gnuregex_dir}/include)
+add_library(gnuregex STATIC IMPORTED GLOBAL)
+set_target_properties(gnuregex PROPERTIES IMPORTED_LOCATION ${gnuregex_dir}/lib/libgnuregex.a)
+target_include_directories(gnuregex INTERFACE ${gnuregex_dir}/include)
+target_compile_definitions(gnuregex INTERFACE _REGEX_LARGE_OFFSETS _REGEX_INCLUDE_LIMITS_H
+  regcomp=rpl_regcomp regexec=rpl_regexec regerror=rpl_regerror regfree=rpl_regfree)
+add_dependencies(gnuregex gnuregex_build)
+
+set(ZERKA_PRODUCT_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti)
+
+# Everything of the product but the entry and the replaceable platform calls.
+add_library(zerka_core STATIC ${portable_sources} ${windows_sources})
+target_include_directories(zerka_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(zerka_core PUBLIC ${ZERKA_WINDOWS_DEFS})
+target_compile_options(zerka_core PRIVATE ${ZERKA_PRODUCT_FLAGS})
+target_link_libraries(zerka_core PUBLIC gnuregex comctl32 comdlg32 shell32 user32 gdi32 kernel32)
+
+# Resources: the artwork is drawn at build time from the script in resources/art.
+include(resources/resources.cmake)
+
+function(zerka_installer_exe name seam_source)
+  add_executable(${name} WIN32 main/program_entry.cpp ${seam_source} ${ZERKA_RESOURCE_FILE})
+  target_compile_options(${name} PRIVATE ${ZERKA_PRODUCT_FLAGS})
+  target_link_libraries(${name} PRIVATE zerka_core)
+  target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
+  add_dependencies(${name} zerka_artwork)
+endfunction()
+
+# The product: always the real platform calls.
+zerka_installer_exe(zerka-installer platform/system_calls_real.cpp)
+
+# The same program with test doubles for the storage queries and the format dialog
+# that Wine cannot answer; they forward to the real calls unless a test asks otherwise.
+zerka_installer_exe(zerka-installer-testbed tests/win/fake_system_calls.cpp)
+target_include_directories(zerka-installer-testbed PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
+
+add_subdirectory(tests/win)

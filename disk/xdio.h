@@ -1,0 +1,19 @@
+#pragma once
+#include <stdint.h>
+
+// Sector access (512 bytes) to disks, floppies, volumes and image files by path or by a
+// GRUB-style name: (hdN), (hdN,P), (fdN), (fdN,P).
+
+enum { xdio_sector_size = 512 };
+
+struct xdio_handle {
+    int32_t kind;     // 1: owns the runtime-library descriptor fd
+    int32_t fd;
+    uint32_t sector;  // sector of the next transfer
+};
+
+xdio_handle *xdio_open(const char *name, int writable);
+void xdio_close(xdio_handle *handle);
+int xdio_seek(xdio_handle *handle, uint32_t sector);
+int xdio_read(xdio_handle *handle, void *buffer, int count);
+int xdio_write(xdio_handle *handle, const void *data, int count);

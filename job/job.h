@@ -1,0 +1,38 @@
+#pragma once
+#include <windows.h>
+
+// One install job: its progress dialog, its running flag and its working state. Every job
+// has its own, so a worker that outlives its dialog can never write into a later job's
+// dialog nor see its flag set back to 1 by it.
+struct install_job {
+    HWND dialog;                 // the job's progress dialog; stale once it has ended
+    volatile LONG job_running;   // 1 while the job may go on; cleared only by job_fail
+    volatile LONG references;    // held by the dialog and by the worker; the last frees it
+    char drive;                  // target drive letter, read once at the worker's start
+    char image[1024];            // image path, read once at the worker's start
+    char *listing_text;          // 7z listing (process heap), cut in place while parsed
+    long long total_size;        // bytes named by the listing's totals line
+    long long copied_size;       // bytes extracted whose size matched the listing
+};
+
+// Reporting of the worker; from either thread, through synchronous window messages.
+void log_append(install_job *job, const char *text);
+void log_message(install_job *job, int message_id);  // log_append of load_message(id)
+void progress_set(install_job *job, int position);
+void job_fail(install_job *job);                     // clears the flag, button reads Close
+
+// A checkpoint: 0 while the job may go on; otherwise logs message 38 and returns 1, after
+// which the worker must end at once.
+int checkpoint(install_job *job);
+
+// The phases. Each returns 0 to go on, 1 when a checkpoint found the job stopped.
+int run_pre_install_checks(install_job *job);
+int run_extraction(install_job *job);
+int run_removable_boot_setup(install_job *job);
+
+DWORD WINAPI install_worker(void *job);
+INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+int progress_dialog_layout(HWND dialog, int width, int height);
+
+// Runs the progress dialog modally, owned by the main dialog; returns its end value.
+INT_PTR run_progress_dialog(HWND owner);

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the demo and the tests need, only when some are missing.
+set -euo pipefail
+
+need_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+
+pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
+      g++-mingw-w64-i686 binutils-mingw-w64-i686
+      gnulib autoconf automake
+      wine wine32:i386 xvfb xauth fonts-wqy-microhei imagemagick
+      xorriso squashfs-tools dpkg-dev xz-utils python3 ca-certificates)
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+# 7-Zip for Windows is built from Debian's source package, so source lists must be on.
+need_src=0
+if ! grep -Rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list 2>/dev/null \
+   && ! grep -Rqs '^deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list 2>/dev/null; then
+  need_src=1
+fi
+
+if [ "$need_i386" = 0 ] && [ "$need_src" = 0 ] && [ ${#missing[@]} = 0 ]; then
+  exit 0
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+[ "$need_i386" = 1 ] && dpkg --add-architecture i386
+if [ "$need_src" = 1 ]; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
+  elif [ -f /etc/apt/sources.list ]; then
+    sed -n 's/^deb \(.*\)/deb-src \1/p' /etc/apt/sources.list >/etc/apt/sources.list.d/zerka-src.list
+  fi
+fi
+apt-get update -qq
+[ ${#missing[@]} -gt 0 ] && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+exit 0

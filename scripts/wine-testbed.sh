@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The Wine test bed: one 32-bit prefix per test run, an Xvfb display, a persistent
+# wineserver, drive letters of every kind backed by folders, and the installer folder.
+#   wine-testbed.sh start STATE_DIR BUILD_DIR   # fresh prefix, display and server
+#   wine-testbed.sh stop  STATE_DIR
+# After start, STATE_DIR/env.sh holds the environment for wine-run.sh.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(dirname "$here")
+cmd=$1
+state=$(mkdir -p "$2" && cd "$2" && pwd)
+
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
+export WINEPREFIX="$state/prefix"
+
+stop_testbed() {
+  if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -f "$state/xvfb.pid" ]; then
+    kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
+    rm -f "$state/xvfb.pid"
+  fi
+  if mountpoint -q "$state/drives/s" 2>/dev/null; then umount "$state/drives/s" || true; fi
+}
+
+if [ "$cmd" = stop ]; then stop_testbed; exit 0; fi
+[ "$cmd" = start ] || { echo "usage: $0 start|stop STATE_DIR [BUILD_DIR]" >&2; exit 2; }
+build=$(cd "$3" && pwd)
+
+stop_testbed
+rm -rf "$state/prefix" "$state/drives" "$state/browser-requests.log"
+mkdir -p "$state/drives"
+
+wineboot -i >"$state/wineboot.log" 2>&1
+
+# Drive letters, each backed by a folder: (letter type label)
+drives="d floppy ZERKA_USB
+e hd DATA
+f cdrom CDROM
+g network NETDISK
+h floppy -
+s floppy SMALL
+u hd USBDISK"
+{
+  echo REGEDIT4
+  echo
+  echo '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]'
+  echo '"Managed"="N"'
+  echo
+  echo '[HKEY_CURRENT_USER\Software\Wine\WineBrowser]'
+  echo "\"Browsers\"=\"$state/browser.sh\""
+  echo
+  echo '[HKEY_LOCAL_MACHINE\Software\Wine\Drives]'
+  while read -r letter type label; do echo "\"$letter:\"=\"$type\""; done <<<"$drives"
+} >"$state/testbed.reg"
+wine regedit /S "$(winepath -w "$state/testbed.reg" 2>/dev/null)" >/dev/null 2>&1
+
+while read -r letter type label; do
+  mkdir -p "$state/drives/$letter"
+  # A readable volume with an empty label: no label file.
+  [ "$label" = - ] || printf '%s\n' "$label" >"$state/drives/$letter/.windows-label"
+  ln -sfn "$state/drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
+done <<<"$drives"
+# A small removable volume with an exact free space, for the space checks.
+if mount -t tmpfs -o size=4m tmpfs "$state/drives/s" 2>/dev/null; then
+  printf 'SMALL\n' >"$state/drives/s/.windows-label"
+  touch "$state/small-drive-is-tmpfs"
+fi
+# The host root as Z: would be one more fixed drive in every list; programs are started by C:\ paths.
+rm -f "$WINEPREFIX/dosdevices/z:"
+ln -sfn "$build" "$WINEPREFIX/drive_c/build"
+
+# The browser the shell opens for web addresses: records the request instead.
+cat >"$state/browser.sh" <<EOS
+#!/bin/sh
+printf '%s\n' "\$*" >>"$state/browser-requests.log"
+EOS
+chmod +x "$state/browser.sh"
+
+# Drive types are read when the server starts.
+wineserver -k >/dev/null 2>&1 || true
+
+display=
+for n in $(seq 91 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+setsid Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
+echo $! >"$state/xvfb.pid"
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
+export DISPLAY=":$display"
+
+cat >"$state/env.sh" <<EOS
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
+export WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY"
+export ZERKA_TESTBED="$state" ZERKA_BUILD="$build" ZERKA_SOURCE="$source_dir"
+EOS
+
+# A server that knows the display, kept alive for the whole run.
+setsid wineserver -p >"$state/wineserver.log" 2>&1 </dev/null &
+
+# Fixtures of the suites (installer folders, images, disk images).
+export ZERKA_TESTBED="$state" ZERKA_BUILD="$build" ZERKA_SOURCE="$source_dir"
+for fixture in "$source_dir"/tests/win/fixtures/*.sh; do
+  [ -e "$fixture" ] || continue
+  bash "$fixture" >"$state/fixture-$(basename "$fixture" .sh).log" 2>&1 \
+    || { echo "fixture $fixture failed:" >&2; tail -n 20 "$state/fixture-$(basename "$fixture" .sh).log" >&2; exit 1; }
+done
+echo "test bed ready: $WINEPREFIX on $DISPLAY"

@@ -1,0 +1,23 @@
+#pragma once
+#include <windows.h>
+
+// Starts a hidden child with its standard output (capture_stderr 0) or standard error
+// (otherwise) going into a pipe; returns the pipe's read end. Fatal on failure.
+HANDLE run_captured(char *command_line, PROCESS_INFORMATION *process_info, int capture_stderr);
+
+// Reads the pipe to its end into a process-heap text (free with HeapFree), closes it.
+char *read_all(HANDLE read_end);
+
+// Starts a hidden child in its own console, waits for it and returns its exit code.
+DWORD run_and_wait(char *command_line);
+
+// Current size of a file (low 32 bits), 0 when it cannot be opened or measured.
+DWORD file_size_of(const char *path);
+
+// For a caller that polls a child instead of reading it: a thread drains the pipe while the
+// child runs, so a child never blocks on a full pipe.
+struct output_drain;
+output_drain *start_output_drain(HANDLE read_end);
+// Waits until the pipe has broken (the child and its copies are gone) and returns the whole
+// output as read_all would; frees the drain.
+char *finish_output_drain(output_drain *drain);
