@@ -42,7 +42,9 @@ zerka_installer_exe(zerka-installer platform/system_calls_real.cpp)
 
 # The same program with test doubles for the storage queries and the format dialog
 # that Wine cannot answer; they forward to the real calls unless a test asks otherwise.
-zerka_installer_exe(zerka-installer-testbed tests/win/fake_system_calls.cpp)
-target_include_directories(zerka-installer-testbed PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win/fake_system_calls.cpp)
+  zerka_installer_exe(zerka-installer-testbed tests/win/fake_system_calls.cpp)
+  target_include_directories(zerka-installer-testbed PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
+endif()
 
 add_subdirectory(tests/win)

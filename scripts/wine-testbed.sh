@@ -27,7 +27,7 @@ if [ "$cmd" = stop ]; then stop_testbed; exit 0; fi
 build=$(cd "$3" && pwd)
 
 stop_testbed
-rm -rf "$state/prefix" "$state/drives" "$state/browser-requests.log"
+rm -rf "$state/prefix" "$state/drives"
 mkdir -p "$state/drives"
 
 wineboot -i >"$state/wineboot.log" 2>&1
@@ -72,7 +72,7 @@ ln -sfn "$build" "$WINEPREFIX/drive_c/build"
 # The browser the shell opens for web addresses: records the request instead.
 cat >"$state/browser.sh" <<EOS
 #!/bin/sh
-printf '%s\n' "\$*" >>"$state/browser-requests.log"
+printf '%s\n' "\$*" >>"$WINEPREFIX/drive_c/browser-requests.log"
 EOS
 chmod +x "$state/browser.sh"
 

@@ -1,0 +1,17 @@
+#include "main/main_dialog.h"
+#include "resources/resource_ids.h"
+
+#include <commctrl.h>
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show)
+{
+    (void)previous;
+    (void)command_line;
+    (void)show;
+    // The progress bar's class must be registered before its dialog is created.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    app_instance = instance;
+    return (int)DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, main_dialog_proc, 0);
+}

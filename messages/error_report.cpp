@@ -1,0 +1,57 @@
+#include "messages/format_text.h"
+#include "messages/messages.h"
+
+#include <string.h>
+#include <windows.h>
+
+static char error_text_buffer[text_buffer_size];
+
+// Bytes of text that hold only whole characters, so a cut never splits a double-byte one.
+static size_t whole_characters(const char *text, size_t limit)
+{
+    size_t at = 0;
+    while (at < limit) {
+        size_t step = IsDBCSLeadByte((BYTE)text[at]) ? 2 : 1;
+        if (at + step > limit)
+            break;
+        at += step;
+    }
+    return at;
+}
+
+const char *last_error_text(void)
+{
+    DWORD code = GetLastError();
+    char *system_text = NULL;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                      FORMAT_MESSAGE_FROM_SYSTEM,
+                                  NULL, code, LANG_USER_DEFAULT, (char *)&system_text, 0, NULL);
+    if (length == 0 || system_text == NULL) {
+        // No text for this code: an empty text, never an unterminated one.
+        error_text_buffer[0] = '\0';
+    } else {
+        size_t copied = length < sizeof error_text_buffer ? length : whole_characters(system_text, sizeof error_text_buffer - 1);
+        memcpy(error_text_buffer, system_text, copied);
+        error_text_buffer[copied] = '\0';
+    }
+    if (system_text != NULL)
+        LocalFree(system_text);
+    SetLastError(code);
+    return error_text_buffer;
+}
+
+void report_api_error(const char *call_name)
+{
+    DWORD code = GetLastError();
+    const char *system_text = last_error_text();
+    char text[text_buffer_size];
+    // A cut text is still shown: the box is the last thing the user learns.
+    format_text(text, "%s (%lu): %s", call_name, (unsigned long)code, system_text);
+    MessageBoxA(NULL, text, "Error", MB_ICONERROR);
+}
+
+void fail_api_call(const char *call_name)
+{
+    report_api_error(call_name);
+    ExitProcess(exit_api_failure);
+}
