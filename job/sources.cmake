@@ -1,7 +1,10 @@
+list(APPEND portable_sources
+  ${CMAKE_CURRENT_LIST_DIR}/listing.cpp)
 list(APPEND windows_sources
   ${CMAKE_CURRENT_LIST_DIR}/progress_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install_worker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/job_report.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/job_lifetime.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_extract.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_removable_boot.cpp)
