@@ -1,7 +1,146 @@
+// Pre-install checks: the user's choices, the optional format, the image listing, the
+// target's file system and its free space.
+#include <string.h>
+
 #include "job/job.h"
+#include "job/listing.h"
+#include "job/phase_common.h"
+#include "main/main_dialog.h"
+#include "messages/format_text.h"
+#include "messages/messages.h"
+#include "platform/system_calls.h"
+#include "tools/child_runner.h"
+
+enum { format_impossible = -3, format_cancelled = -2, format_error = -1 };
+
+static void read_choices(install_job *job)
+{
+    job->drive = target_drive();
+    const char *path = image_path();
+    size_t length = strlen(path);
+    if (length >= sizeof job->image)
+        length = sizeof job->image - 1;  // image_path() never holds more than 1023
+    memcpy(job->image, path, length);
+    job->image[length] = '\0';
+}
+
+static void format_target(install_job *job)
+{
+    if (log_formatted(job, load_message(17), job->drive))
+        return;
+    int result = format_drive_dialog(job->dialog, (UINT)(job->drive - 'A'), 0xFFFF, 1);
+    if (result == format_impossible) {
+        log_message(job, 18);
+        job_fail(job);
+    } else if (result == format_cancelled || result == format_error) {
+        log_message(job, 19);
+        job_fail(job);
+    } else {
+        log_message(job, 20);
+    }
+}
+
+static void discard_listing(install_job *job)
+{
+    HeapFree(GetProcessHeap(), 0, job->listing_text);
+    job->listing_text = NULL;
+}
+
+static void list_image(install_job *job)
+{
+    log_message(job, 21);
+    char command[text_buffer_size];
+    if (listing_command(command, job->image)) {
+        fail_text_too_long(job);
+        return;
+    }
+    PROCESS_INFORMATION process;
+    HANDLE output = run_captured(command, &process, 0);
+    job->listing_text = read_all(output);
+    // The pipe can break before the process has ended; its exit code must be final.
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exit_code;
+    if (!GetExitCodeProcess(process.hProcess, &exit_code))
+        fail_api_call("GetExitCodeProcess");
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    if (exit_code != 0) {
+        log_message(job, 18);
+        log_append(job, job->listing_text);
+        discard_listing(job);
+        job_fail(job);
+        return;
+    }
+    long long total;
+    if (listing_total(job->listing_text, &total)) {
+        log_message(job, 22);
+        log_append(job, job->listing_text);
+        discard_listing(job);
+        job_fail(job);
+        return;
+    }
+    job->total_size = total;
+    job->copied_size = 0;
+    log_message(job, 20);
+}
+
+static void check_file_system(install_job *job)
+{
+    log_message(job, 23);
+    char command[text_buffer_size];
+    format_text(command, "chkdsk %c:", job->drive);
+    DWORD exit_code = run_and_wait(command);
+    int failed = 0;
+    if (exit_code == 0) {
+        log_message(job, 20);
+        return;
+    } else if (exit_code == 2) {
+        log_message(job, 24);
+    } else if (exit_code == 3) {
+        log_message(job, 18);
+        failed = 1;
+    } else {
+        log_message(job, 25);
+    }
+    log_formatted(job, load_message(26), job->drive);
+    if (failed)
+        job_fail(job);
+}
+
+static void check_space(install_job *job)
+{
+    log_message(job, 27);
+    char root[4] = {job->drive, ':', '\\', '\0'};
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(root, &available, NULL, NULL)) {
+        log_message(job, 18);
+        job_fail(job);
+        return;
+    }
+    if (!space_is_enough(available.QuadPart, job->total_size)) {
+        log_formatted(job, load_message(28), total_megabytes(job->total_size));
+        job_fail(job);
+        return;
+    }
+    log_message(job, 20);
+}
 
 int run_pre_install_checks(install_job *job)
 {
-    (void)job;
-    return 0;
+    read_choices(job);
+    if (checkpoint(job))
+        return 1;
+    if (format_requested())
+        format_target(job);
+    if (checkpoint(job))
+        return 1;
+    list_image(job);
+    if (checkpoint(job))
+        return 1;
+    check_file_system(job);
+    if (checkpoint(job))
+        return 1;
+    check_space(job);
+    return checkpoint(job);
 }

@@ -5,6 +5,7 @@ list(APPEND windows_sources
   ${CMAKE_CURRENT_LIST_DIR}/install_worker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/job_report.cpp
   ${CMAKE_CURRENT_LIST_DIR}/job_lifetime.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/phase_common.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_extract.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_removable_boot.cpp)
