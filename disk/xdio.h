@@ -17,3 +17,12 @@ void xdio_close(xdio_handle *handle);
 int xdio_seek(xdio_handle *handle, uint32_t sector);
 int xdio_read(xdio_handle *handle, void *buffer, int count);
 int xdio_write(xdio_handle *handle, const void *data, int count);
+
+enum { xdio_device_path_size = 32 };
+
+// The path xdio_open opens for a name: the name itself when it does not begin with "(",
+// else the device path written into device_path ("\\.\PhysicalDriveN", "\\.\A:", "\\.\B:").
+// *partition is the partition number of "(hdN,P)"/"(fdN,P)", or -1 for the whole device.
+// Null when a GRUB-style name is malformed or out of bounds.
+const char *xdio_translate_name(const char *name, char device_path[xdio_device_path_size],
+                                int *partition);

@@ -9,7 +9,8 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       g++-mingw-w64-i686 binutils-mingw-w64-i686
       gnulib autoconf automake
       wine wine32:i386 xvfb xauth fonts-wqy-microhei imagemagick
-      xorriso squashfs-tools dpkg-dev xz-utils python3 ca-certificates)
+      xorriso squashfs-tools dpkg-dev xz-utils python3 ca-certificates
+      fdisk)
 
 missing=()
 for p in "${pkgs[@]}"; do
