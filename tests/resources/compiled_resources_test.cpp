@@ -275,7 +275,7 @@ void expect_items(const Dialog& d, const std::vector<DialogItem>& expected) {
   }
 }
 
-TEST(DialogTemplates, MainDialogIsLaidOutAsDrawn) {
+TEST(ResourceDialogs, MainDialogIsLaidOutAsDrawn) {
   Dialog d = parse_dialog(find_one(RT_DIALOG_, 101));
   EXPECT_EQ(d.style, 0x10CA0844u);
   EXPECT_EQ(d.style, WS_VISIBLE_ | WS_CAPTION_ | WS_SYSMENU_ | WS_MINIMIZEBOX_ | DS_CENTER_ |
@@ -312,7 +312,7 @@ TEST(DialogTemplates, MainDialogIsLaidOutAsDrawn) {
   });
 }
 
-TEST(DialogTemplates, ProgressDialogIsLaidOutAsDrawn) {
+TEST(ResourceDialogs, ProgressDialogIsLaidOutAsDrawn) {
   Dialog d = parse_dialog(find_one(RT_DIALOG_, 1000));
   EXPECT_EQ(d.style, WS_VISIBLE_ | WS_CAPTION_ | WS_SYSMENU_ | WS_THICKFRAME_ | WS_MINIMIZEBOX_ |
                          WS_MAXIMIZEBOX_ | DS_SETFONT_);
@@ -429,7 +429,7 @@ const char* const expected_messages[41] = {
     "欢迎到论坛咨询。\r\n\r\n作者：zerka 社区",
 };
 
-TEST(MessageTable, HoldsExactlyTheFortyChineseMessages) {
+TEST(ResourceMessageTable, HoldsExactlyTheFortyChineseMessages) {
   auto tables = string_table();
   ASSERT_EQ(tables.size(), 1u) << "one language only";
   EXPECT_EQ(tables.begin()->first, 0x0804) << "Chinese (PRC)";
@@ -449,7 +449,7 @@ TEST(MessageTable, HoldsExactlyTheFortyChineseMessages) {
   }
 }
 
-TEST(MessageTable, UsesFullWidthPunctuationAndSingleByteControls) {
+TEST(ResourceMessageTable, UsesFullWidthPunctuationAndSingleByteControls) {
   auto tables = string_table();
   ASSERT_EQ(tables.count(0x0804), 1u);
   auto gbk = [&](int id) {
@@ -577,7 +577,7 @@ void expect_alpha_icon(const IconImage& icon, int size) {
   EXPECT_EQ(alpha(icon.rgba[size / 2 * size + size / 2]), 255);
 }
 
-TEST(Artwork, ProgramIconsAreTheEmblemWithAlpha) {
+TEST(ResourceArtwork, ProgramIconsAreTheEmblemWithAlpha) {
   IconImage large = read_icon(101);
   IconImage small = read_icon(102);
   expect_alpha_icon(large, 48);
@@ -605,7 +605,7 @@ TEST(Artwork, ProgramIconsAreTheEmblemWithAlpha) {
   EXPECT_LT(difference / (16 * 16 * 4), 24) << "mean difference per channel";
 }
 
-TEST(Artwork, HelpIconIsAPalettedQuestionMarkWithMask) {
+TEST(ResourceArtwork, HelpIconIsAPalettedQuestionMarkWithMask) {
   IconImage help = read_icon(104);
   ASSERT_EQ(help.size, 20);
   EXPECT_EQ(help.bits, 8) << "256 colours";
@@ -644,7 +644,7 @@ TEST(Artwork, HelpIconIsAPalettedQuestionMarkWithMask) {
   EXPECT_TRUE(gap);
 }
 
-TEST(Artwork, PictureBitmapsAre96By96TrueColourAndAlike) {
+TEST(ResourceArtwork, PictureBitmapsAre96By96TrueColourAndAlike) {
   const Bytes& normal = find_one(RT_BITMAP_, 100);
   const Bytes& hover = find_one(RT_BITMAP_, 103);
   ASSERT_GE(normal.size(), 40u);
@@ -664,7 +664,7 @@ TEST(Artwork, PictureBitmapsAre96By96TrueColourAndAlike) {
   EXPECT_GT(colours.size(), 50u);
 }
 
-TEST(Artwork, ShellShowsTheProgramIcon) {
+TEST(ResourceArtwork, ShellShowsTheProgramIcon) {
   // Explorer takes the first icon group: named ones sort first, then by id
   uint16_t lowest = 0xFFFF;
   for (const Resource& r : resources()) {
@@ -678,7 +678,7 @@ TEST(Artwork, ShellShowsTheProgramIcon) {
 
 // ------------------------------------------------------------------ manifest and version
 
-TEST(Manifest, AsksForAdministratorWithClassicControls) {
+TEST(ResourceManifest, AsksForAdministratorWithClassicControls) {
   const Bytes& m = find_one(RT_MANIFEST_, 1);
   std::string text(m.begin(), m.end());
   EXPECT_NE(text.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\""),
@@ -733,7 +733,7 @@ std::string text_value(const VersionNode* n) {
   return narrow(s);
 }
 
-TEST(VersionInfo, NamesTheProductAndItsVersion) {
+TEST(ResourceVersionInfo, NamesTheProductAndItsVersion) {
   const Bytes& v = find_one(RT_VERSION_, 1);
   ASSERT_GT(v.size(), 92u);
   VersionNode root = parse_version_node(v, 0);
