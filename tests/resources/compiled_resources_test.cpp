@@ -699,12 +699,13 @@ struct VersionNode {
 VersionNode parse_version_node(const Bytes& b, size_t at) {
   VersionNode node;
   uint16_t length = u16(b, at), value_length = u16(b, at + 2), type = u16(b, at + 4);
-  size_t end = at + length;
+  size_t end = std::min(at + length, b.size());
   size_t p = at + 6;
   node.key = narrow(read_sz(b, p));
-  p = align4(p);
+  p = std::min(align4(p), end);
   node.text = type == 1;
   size_t value_bytes = node.text ? value_length * 2u : value_length;
+  EXPECT_LE(p + value_bytes, end) << node.key << ": value runs past its block";
   node.value.assign(b.begin() + p, b.begin() + std::min(p + value_bytes, end));
   p = align4(p + value_bytes);
   while (p + 6 <= end) {
