@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Benchmarks of the disk identification code (see bench/README.md).
+#   bench/disk-bench.sh drive-log [WIN_BUILD_DIR]       drive log: 10 disks x 100 logical vs none
+#   bench/disk-bench.sh fuzz [SECONDS] [FUZZ_BUILD_DIR] long fuzz run of the partition walk
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(dirname "$here")
+what=${1:-drive-log}
+
+case "$what" in
+drive-log)
+  build=$(mkdir -p "${2:-/tmp/zerka-bench/win}" && cd "${2:-/tmp/zerka-bench/win}" && pwd)
+  [ -f "$build/CMakeCache.txt" ] || cmake -S "$source_dir" -B "$build" \
+      -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" --target zerka_core -j2 >/dev/null
+  work="$build/disk-bench"
+  rm -rf "$work"
+  mkdir -p "$work/disks"
+  # The bench program: the product's code as it is, its reads counted by a link-time wrapper.
+  i686-w64-mingw32-g++ -std=c++17 -O2 -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
+    -I"$source_dir" "$here/drive_log_bench.cpp" "$source_dir/platform/system_calls_real.cpp" \
+    -o "$work/drive_log_bench.exe" -static -Wl,--wrap=_Z9xdio_readP11xdio_handlePvi \
+    "$build/libzerka_core.a" "$build/gnuregex/lib/libgnuregex.a" \
+    -lcomctl32 -lcomdlg32 -lshell32 -luser32 -lgdi32 -lkernel32
+
+  # Ten disks, each an MBR with one extended partition holding a chain of 100 EBRs.
+  python3 - "$work/disks" <<'PY'
+import struct, sys
+def table(entries):
+    sector = bytearray(512)
+    for slot, (kind, start, length) in enumerate(entries):
+        struct.pack_into("<4xB3xII", sector, 446 + slot * 16, kind, start, length)
+    sector[510:512] = b"\x55\xaa"
+    return bytes(sector)
+step, count = 2048, 100
+for n in range(10):
+    with open(f"{sys.argv[1]}/disk{n}.img", "wb") as f:
+        f.truncate((step * (count + 1) + step) * 512)
+        f.write(table([(0x07, 63, 1985), (0x05, step, step * count)]))
+        for i in range(count):
+            link = (0x05, (i + 1) * step, step) if i + 1 < count else (0, 0, 0)
+            f.seek((step + i * step) * 512)
+            f.write(table([(0x83, 63, step - 63), link]))
+PY
+
+  export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
+  export WINEPREFIX="$work/prefix"
+  wineboot -i >"$work/wineboot.log" 2>&1
+  cp "$work/drive_log_bench.exe" "$WINEPREFIX/drive_c/"
+  run() { wine 'C:\drive_log_bench.exe' "$@" 2>/dev/null </dev/null | tr -d '\r' | tee -a "$work/results.txt"; }
+  status=0
+  echo "no disk images linked:"
+  run -1 20 || status=1
+  for n in 0 1 2 3 4 5 6 7 8 9; do
+    ln -sfn "$work/disks/disk$n.img" "$WINEPREFIX/dosdevices/physicaldrive$n"
+  done
+  echo "10 disks x (MBR + 100 EBRs): expected 1010 reads, one per table sector:"
+  run 1010 20 || status=1
+  wineserver -k >/dev/null 2>&1 || true
+  exit $status
+  ;;
+fuzz)
+  seconds=${2:-600}
+  build=$(mkdir -p "${3:-/tmp/zerka-bench/fuzz}" && cd "${3:-/tmp/zerka-bench/fuzz}" && pwd)
+  [ -f "$build/CMakeCache.txt" ] || CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build" \
+      -DZERKA_FUZZ=ON >/dev/null
+  cmake --build "$build" --target fuzz_partition_walk fuzz_seed_images -j2 >/dev/null
+  work="$build/fuzz-bench"
+  mkdir -p "$work/seeds" "$work/corpus"
+  "$build/tests/fuzz/fuzz_seed_images" "$work/seeds"
+  # Longer images than the CTest run allows, so chains can reach the numbering limit.
+  "$build/tests/fuzz/fuzz_partition_walk" -max_total_time="$seconds" -timeout=10 \
+    -max_len=262144 -rss_limit_mb=2048 -print_final_stats=1 -jobs=1 "$work/corpus" "$work/seeds"
+  ;;
+*)
+  echo "usage: $0 drive-log [WIN_BUILD_DIR] | fuzz [SECONDS] [FUZZ_BUILD_DIR]" >&2
+  exit 2
+  ;;
+esac
