@@ -36,8 +36,15 @@ static double time_installation(const std::string &image)
     click(run.session.main, IDC_START);
     run.progress = wait_for_progress_dialog(run.session, 15000);
     if (run.progress == nullptr) return -1;
+    // With ZERKA_BENCH_TRACE set, each change of the log is printed with its time.
+    const bool trace = getenv("ZERKA_BENCH_TRACE") != nullptr;
+    size_t seen = 0;
     bool ended = wait_until([&] {
         std::string log = run.log();
+        if (trace && log.size() != seen) {
+            printf("  %6.3f s  %s\n", seconds_since(start), utf8_of_gbk(log.substr(seen)).c_str());
+            seen = log.size();
+        }
         const std::string done = msg(37), stopped = msg(38);
         return (log.size() >= done.size() && log.compare(log.size() - done.size(), done.size(), done) == 0) ||
                (log.size() >= stopped.size() && log.compare(log.size() - stopped.size(), stopped.size(), stopped) == 0);
@@ -77,10 +84,14 @@ int main(int argc, char **argv)
     std::string image = argv[1];
     int rounds = argc > 2 ? atoi(argv[2]) : 2;
     // One read of the whole image first, so neither side pays for a cold cache.
-    std::string warm = read_file(image);
-    printf("image: %s (%.1f MB)\n", image.c_str(), warm.size() / 1048576.0);
-    warm.clear();
-    warm.shrink_to_fit();
+    long long image_bytes = 0;
+    if (FILE *file = fopen(image.c_str(), "rb")) {
+        static char chunk[1 << 20];
+        size_t got;
+        while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) image_bytes += (long long)got;
+        fclose(file);
+    }
+    printf("image: %s (%.1f MB)\n", image.c_str(), image_bytes / 1048576.0);
 
     double best_install = 1e9, best_direct = 1e9;
     for (int round = 1; round <= rounds; round++) {
