@@ -24,7 +24,16 @@ if ! grep -Rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list
   need_src=1
 fi
 
+# Wine runs in the Chinese locale (ANSI code page 936); generate it so shells accept it.
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return 0
+  sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+}
+
 if [ "$need_i386" = 0 ] && [ "$need_src" = 0 ] && [ ${#missing[@]} = 0 ]; then
+  ensure_locale
   exit 0
 fi
 
@@ -38,5 +47,8 @@ if [ "$need_src" = 1 ]; then
   fi
 fi
 apt-get update -qq
-[ ${#missing[@]} -gt 0 ] && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+ensure_locale
 exit 0

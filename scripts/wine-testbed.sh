@@ -23,6 +23,12 @@ stop_testbed() {
 }
 
 if [ "$cmd" = stop ]; then stop_testbed; exit 0; fi
+
+# The caller (CTest) may leave descriptors open, such as the pipe it reads the test's output
+# from; the server and Wine's services would keep them, and the caller would wait forever.
+for fd in $(ls /proc/$$/fd); do
+  case "$fd" in 0|1|2|255) ;; *) eval "exec $fd>&-" 2>/dev/null || true ;; esac
+done
 [ "$cmd" = start ] || { echo "usage: $0 start|stop STATE_DIR [BUILD_DIR]" >&2; exit 2; }
 build=$(cd "$3" && pwd)
 
@@ -38,6 +44,7 @@ e hd DATA
 f cdrom CDROM
 g network NETDISK
 h floppy -
+r floppy -
 s floppy SMALL
 u hd USBDISK"
 {
@@ -60,6 +67,9 @@ while read -r letter type label; do
   [ "$label" = - ] || printf '%s\n' "$label" >"$state/drives/$letter/.windows-label"
   ln -sfn "$state/drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
 done <<<"$drives"
+# A removable drive whose medium cannot be read: its device is an empty image.
+: >"$state/unreadable-medium.img"
+ln -sfn "$state/unreadable-medium.img" "$WINEPREFIX/dosdevices/r::"
 # A small removable volume with an exact free space, for the space checks.
 if mount -t tmpfs -o size=4m tmpfs "$state/drives/s" 2>/dev/null; then
   printf 'SMALL\n' >"$state/drives/s/.windows-label"

@@ -8,16 +8,16 @@
 #define TESTBED_EXE INSTALLER_DIR "\\zerka-installer-testbed.exe"  // with fake storage/format calls
 
 // Drive letters (kind as the installer classifies them; label as .windows-label gives it).
-enum : char {
-    DRIVE_REMOVABLE = 'D',  // floppy type, label "ZERKA_USB", the usual install target
-    DRIVE_FIXED = 'E',      // hd type, label "DATA"
-    DRIVE_CDROM = 'F',      // never offered
-    DRIVE_NETWORK = 'G',    // never offered
-    DRIVE_NO_LABEL = 'H',   // removable, empty label
-    DRIVE_SMALL = 'S',      // removable, 4 MiB tmpfs when the host allows mounting
-    DRIVE_USB_FIXED = 'U',  // hd type; the testbed exe can be told it sits on the USB bus
-};
+// Names avoid windows.h's DRIVE_* type macros.
+const char removable_letter = 'D';     // floppy type, label "ZERKA_USB", the usual install target
+const char fixed_letter = 'E';         // hd type, label "DATA"
+const char cdrom_letter = 'F';         // never offered
+const char network_letter = 'G';       // never offered
+const char unlabelled_letter = 'H';    // removable, empty label
+const char unreadable_letter = 'R';    // removable whose medium cannot be read (label query fails)
+const char small_letter = 'S';         // removable, 4 MiB tmpfs when the host allows mounting
+const char usb_fixed_letter = 'U';     // hd type; the testbed exe can be told it sits on the USB bus
 
-// Linux-side state folder of the test bed (ZERKA_TESTBED), as a Windows path (via Z-less
-// prefix there is none: use the drives' own letters or C:\build for build outputs).
+// Environment of the test bed as the Windows side sees it (ZERKA_TESTBED, ZERKA_BUILD are
+// Linux paths; build outputs are reachable as C:\build\...).
 std::string testbed_env(const char *name);  // getenv with "" for missing
