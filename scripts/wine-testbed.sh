@@ -107,6 +107,10 @@ EOS
 
 # A server that knows the display, kept alive for the whole run.
 setsid wineserver -p >"$state/wineserver.log" 2>&1 </dev/null &
+# Wine's services (services.exe, winedevice, plugplay, rpcss) start with the first program
+# and keep its standard handles for the whole run: start them here, or they hold the output
+# pipe of the first test and CTest waits on it forever.
+wine cmd /c exit >"$state/services.log" 2>&1 </dev/null || true
 
 # Fixtures of the suites (installer folders, images, disk images).
 export ZERKA_TESTBED="$state" ZERKA_BUILD="$build" ZERKA_SOURCE="$source_dir"
