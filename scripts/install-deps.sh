@@ -10,7 +10,8 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       gnulib autoconf automake
       wine wine32:i386 xvfb xauth fonts-wqy-microhei imagemagick
       xorriso squashfs-tools dpkg-dev xz-utils python3 ca-certificates
-      fdisk)
+      fdisk
+      x11-utils)
 
 missing=()
 for p in "${pkgs[@]}"; do
