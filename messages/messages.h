@@ -5,6 +5,9 @@
 // An id that cannot be loaded shows the "LoadString" box and ends the process with code 3.
 const char *load_message(int id);
 
+// The next of the 16 message buffers, as a running claim number (buffer = number % 16).
+unsigned long claim_message_slot(void);
+
 // The system's text for the calling thread's last-error code, trailing line break included.
 const char *last_error_text(void);
 

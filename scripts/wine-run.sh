@@ -15,6 +15,7 @@ esac
 for fd in $(ls /proc/$$/fd); do
   case "$fd" in 0|1|2|255) ;; *) eval "exec $fd>&-" 2>/dev/null || true ;; esac
 done
+cd "$WINEPREFIX/drive_c"  # a working folder Wine can name
 output=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 wine "$program" "$@" >"$output" 2>&1 </dev/null
 status=$?

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds both targets and runs every test: the portable logic natively with ASan/UBSan,
+# the libFuzzer targets for a bounded time, and the Windows program under Wine.
+# Installs what is missing first (Debian 12, as root).
+set -uo pipefail
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+build=${ZERKA_BUILD_DIR:-$source_dir/build}
+jobs=${ZERKA_JOBS:-$(nproc)}
+
+bash "$source_dir/scripts/install-deps.sh" || { echo "installing the build dependencies failed" >&2; exit 1; }
+
+passed=0
+failed=0
+status=0
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
+# configure + build + ctest of one build folder; counts what CTest reports.
+run_suite() {
+  local name=$1 dir=$2; shift 2
+  echo "=== $name: configure and build"
+  if ! cmake -S "$source_dir" -B "$dir" "$@" >"$dir.configure.log" 2>&1; then
+    tail -n 40 "$dir.configure.log"; echo "$name: configure failed"; status=1; return
+  fi
+  if ! cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1; then
+    grep -E 'error|Error' "$dir.build.log" | head -n 40; echo "$name: build failed"; status=1; return
+  fi
+  echo "=== $name: tests"
+  ctest --test-dir "$dir" --output-on-failure --timeout 900 2>&1 | tee "$summary"
+  [ "${PIPESTATUS[0]}" = 0 ] || status=1
+  local line
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$summary" | tail -n 1)
+  if [ -n "$line" ]; then
+    local total fail
+    fail=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$((passed + total - fail)); failed=$((failed + fail))
+  else
+    status=1
+  fi
+}
+
+mkdir -p "$build"
+run_suite native "$build/native" -DZERKA_SANITIZE=ON
+run_suite fuzz "$build/fuzz" -DZERKA_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+run_suite windows "$build/win" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake"
+
+echo
+echo "all suites: $passed passed, $failed failed"
+[ "$failed" = 0 ] || status=1
+exit "$status"
