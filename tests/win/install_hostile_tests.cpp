@@ -82,6 +82,21 @@ TEST_F(Hostile, NameWithAFolderIsCheckedAtItsWholePath)
     EXPECT_EQ(file_size("D:\\zerka\\x.sfs"), 100);  // where 7z puts it; left in place
 }
 
+TEST_F(Hostile, TextsThatDoNotFitTheirBufferAreNeverUsedCut)
+{
+    const std::string reason = "(path or command line longer than 1023 bytes)\r\n";
+    // The log line fits (1004 bytes) but the command line with the image path does not.
+    const std::string long_name = std::string(981, 'n') + ".sfs";
+    std::string log = log_after(fake_listing({{100, long_name}}, 100), 100);
+    EXPECT_EQ(log, utf8_of_gbk(checks_done() + copy_line('D', long_name) + msg(18) + reason + msg(38)));
+    EXPECT_FALSE(file_exists(extract_record));
+    // Not even the log line fits.
+    const std::string longer_name = std::string(1011, 'n') + ".sfs";
+    log = log_after(fake_listing({{100, longer_name}}, 100), 100);
+    EXPECT_EQ(log, utf8_of_gbk(checks_done() + msg(18) + reason + msg(38)));
+    EXPECT_FALSE(file_exists(extract_record));
+}
+
 TEST_F(Hostile, ExitCodeAndSizeOfEachExtraction)
 {
     const std::string complaint = "ERROR: Data Error : a.sfs\r\n";

@@ -179,9 +179,8 @@ std::string fake_listing(const std::vector<std::pair<long long, std::string>> &f
     text += separator;
     char line[512];
     for (const auto &file : files) {
-        snprintf(line, sizeof line, "2026-12-06 20:13:54 ..... %12lld %12lld  %s\r\n", file.first, file.first,
-                 file.second.c_str());
-        text += line;
+        snprintf(line, sizeof line, "2026-12-06 20:13:54 ..... %12lld %12lld  ", file.first, file.first);
+        text += line + file.second + "\r\n";
     }
     text += separator;
     if (with_totals) {
