@@ -1,0 +1,12 @@
+# The child process runner with real children: runner_child does what its arguments say,
+# runner_host is a windowed program without a console, like the installer, that runs one.
+add_executable(runner_child runner_child.cpp)
+target_compile_definitions(runner_child PRIVATE ${ZERKA_WINDOWS_DEFS})
+target_link_options(runner_child PRIVATE -static -static-libgcc -static-libstdc++)
+
+add_executable(runner_host WIN32 runner_host.cpp)
+target_link_libraries(runner_host PRIVATE zerka_core)
+target_link_options(runner_host PRIVATE -static -static-libgcc -static-libstdc++)
+
+zerka_wine_test(runner_tests SOURCES runner_tests.cpp LIBS zerka_core)
+add_dependencies(runner_tests runner_child runner_host)
