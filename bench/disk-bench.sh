@@ -70,7 +70,7 @@ fuzz)
   "$build/tests/fuzz/fuzz_seed_images" "$work/seeds"
   # Longer images than the CTest run allows, so chains can reach the numbering limit.
   "$build/tests/fuzz/fuzz_partition_walk" -max_total_time="$seconds" -timeout=10 \
-    -max_len=262144 -rss_limit_mb=2048 -print_final_stats=1 -jobs=1 "$work/corpus" "$work/seeds"
+    -max_len=262144 -rss_limit_mb=2048 -print_final_stats=1 "$work/corpus" "$work/seeds"
   ;;
 *)
   echo "usage: $0 drive-log [WIN_BUILD_DIR] | fuzz [SECONDS] [FUZZ_BUILD_DIR]" >&2
