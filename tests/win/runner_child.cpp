@@ -11,7 +11,6 @@
 //   touch=PATH                    create an empty file
 //   startup-code                  exit code becomes (dwFlags << 16) | wShowWindow of its
 //                                 start-up information
-//   console-code                  exit code becomes 1 when it has a console, else 0
 //   spawn ARGS...                 start this program again with ARGS (the rest of the line),
 //                                 inheriting its handles, and go on without waiting
 //   exit=CODE                     exit code (unsigned, decimal or 0x hex); default 0
@@ -126,8 +125,6 @@ int main(int argc, char **argv)
             STARTUPINFOA startup;
             GetStartupInfoA(&startup);
             exit_code = (startup.dwFlags << 16) | startup.wShowWindow;
-        } else if (strcmp(arg, "console-code") == 0) {
-            exit_code = GetConsoleWindow() != NULL ? 1 : 0;
         } else if (strcmp(arg, "spawn") == 0) {
             char self[MAX_PATH];
             GetModuleFileNameA(NULL, self, sizeof self);

@@ -3,7 +3,10 @@
 //   runner_host capture FLAG RESULT PROGRAM ARGS...  run_captured + read_all
 //   runner_host wait RESULT PROGRAM ARGS...          run_and_wait
 //   runner_host readfail PATH                        read_all on a handle that cannot read
-//   runner_host nomem PROGRAM ARGS...                read_all with little address space left
+//   runner_host readfail-drain PATH                  the same through the drain thread
+//   runner_host nomem PROGRAM ARGS...                read_all with little address space left;
+//                                                    the child waits for zerka-runner-room-ready
+// (Wine cannot end a thread with its address space used up, so nomem has no drain variant.)
 // PROGRAM "child" stands for runner_child.exe beside this program.
 #include "tools/child_runner.h"
 
@@ -60,13 +63,25 @@ static DWORD exit_code_of(PROCESS_INFORMATION &process)
 
 // Leaves the process 16 MiB of address space in one piece, so an output block can grow to
 // 8 MiB and no further (growing needs the old block and the new one at the same time).
+static void *reserved[65536];
+static int reserved_count;
+
 static void leave_16_mib(void)
 {
     void *room = VirtualAlloc(NULL, 16 << 20, MEM_RESERVE, PAGE_NOACCESS);
-    for (SIZE_T size = (SIZE_T)1 << 30; size >= 65536; size /= 2)
-        while (VirtualAlloc(NULL, size, MEM_RESERVE, PAGE_NOACCESS) != NULL) {
-        }
+    for (SIZE_T size = (SIZE_T)1 << 30; size >= 65536; size /= 2) {
+        void *taken;
+        while (reserved_count < 65536 && (taken = VirtualAlloc(NULL, size, MEM_RESERVE, PAGE_NOACCESS)) != NULL)
+            reserved[reserved_count++] = taken;
+    }
     VirtualFree(room, 0, MEM_RELEASE);
+}
+
+// Wine needs room of its own to end the process quietly.
+static void give_back_room(void)
+{
+    while (reserved_count > 0)
+        VirtualFree(reserved[--reserved_count], 0, MEM_RELEASE);
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -91,19 +106,28 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         write_result(argv[2], run_and_wait(&line[0]), NULL);
         return 0;
     }
-    if (mode == "readfail") {
+    if (mode == "readfail" || mode == "readfail-drain") {
         HANDLE file = CreateFileA(argv[2], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
         if (file == INVALID_HANDLE_VALUE)
             return 203;
-        read_all(file);
+        if (mode == "readfail")
+            read_all(file);
+        else
+            finish_output_drain(start_output_drain(file));
         return 0;
     }
     if (mode == "nomem") {
+        // The child waits for this before it writes, so every block is taken from the room left.
+        HANDLE room_ready = CreateEventA(NULL, TRUE, FALSE, "zerka-runner-room-ready");
         std::string line = command_from(2, argc, argv);
         PROCESS_INFORMATION process;
         HANDLE read_end = run_captured(&line[0], &process, 0);
         leave_16_mib();
-        read_all(read_end);
+        SetEvent(room_ready);
+        char *text = read_all(read_end);
+        give_back_room();
+        HeapFree(GetProcessHeap(), 0, text);
+        exit_code_of(process);
         return 0;
     }
     return 200;

@@ -524,18 +524,21 @@ TEST(RunnerFatal, ReadFailureShowsTheReadFileBoxAndEndsWith3)
     DWORD code = GetLastError();
     CloseHandle(file);
     ASSERT_NE(code, (DWORD)ERROR_BROKEN_PIPE);
-    expect_fatal_box("readfail \"" + path + "\"", "ReadFile (" + std::to_string(code) + "): " + system_text(code));
+    std::string expected = "ReadFile (" + std::to_string(code) + "): " + system_text(code);
+    expect_fatal_box("readfail \"" + path + "\"", expected);
+    expect_fatal_box("readfail-drain \"" + path + "\"", expected);
 }
 
 // Output that cannot be held ends the process with 2 and no box; the host leaves itself room
 // for a block of 8 MiB and no more.
 TEST(RunnerFatal, OutputBeyondMemoryEndsWith2WithoutABox)
 {
-    PROCESS_INFORMATION fits = start_program(host("nomem child chunk=65536 out=7000000"));
+    const std::string steps = "nomem child wait-event=zerka-runner-room-ready chunk=65536 out=";
+    PROCESS_INFORMATION fits = start_program(host(steps + "7000000"));
     EXPECT_EQ(wait_exit(fits, child_limit_ms), 0) << "7 MB fit in the room left";
     kill_program(fits);
 
-    PROCESS_INFORMATION too_big = start_program(host("nomem child chunk=65536 out=12000000"));
+    PROCESS_INFORMATION too_big = start_program(host(steps + "12000000"));
     EXPECT_EQ(wait_exit(too_big, child_limit_ms), 2);
     EXPECT_EQ(wait_for_message_box(too_big.dwProcessId, nullptr, 0), nullptr);
     kill_program(too_big);
