@@ -155,6 +155,34 @@ TEST_F(Install, NotEnoughSpaceNamesTheMegabytes)
     EXPECT_FALSE(file_exists("S:\\zerka"));
 }
 
+// The folder behind drive H: on the host, reached through Wine's \\?\unix\ paths.
+std::string host_folder_of_h()
+{
+    char state[1024] = {};
+    if (!GetEnvironmentVariableA("ZERKA_TESTBED", state, sizeof state)) return "";
+    std::string path = std::string("\\\\?\\unix") + state + "/drives/h";
+    for (char &c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+TEST_F(Install, FreeSpaceThatCannotBeReadFailsTheStep)
+{
+    const std::string folder = host_folder_of_h();
+    if (folder.empty() || !file_exists(folder)) GTEST_SKIP() << "no host path for H:";
+    install_run run;
+    start_install(run, INSTALLER_EXE, image("small.iso"), 'H', {"ZERKA_DOUBLE_CHKDSK_SLEEP=1500"});
+    ASSERT_NE(run.progress, nullptr);
+    ASSERT_TRUE(run.wait_log_ends_with(msg(23)));
+    // While chkdsk runs, the volume goes away under the drive letter.
+    ASSERT_TRUE(MoveFileA(folder.c_str(), (folder + ".away").c_str())) << GetLastError();
+    bool ended = run.finish();
+    MoveFileA((folder + ".away").c_str(), folder.c_str());
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(utf8_of_gbk(run.log()),
+              utf8_of_gbk(msg(21) + msg(20) + msg(23) + msg(20) + msg(27) + msg(18) + msg(38)));
+}
+
 TEST_F(Install, SyslinuxFailureShowsItsErrorOutputOnly)
 {
     std::vector<std::string> env = recording();
