@@ -220,6 +220,46 @@ TEST(RunCaptured, ChildOfAClosedReadEndEnds)
     EXPECT_EQ(finish_child(process), 250u) << "the child's write fails once nobody can read";
 }
 
+// The command line's first token is found by the platform's search, which starts in the
+// directory of the running program (the tools lie beside the installer), not in the
+// current directory.
+TEST(RunCaptured, FindsAToolBesideTheProgramByItsBareName)
+{
+    std::string dir = scratch_dir();
+    std::string result = dir + "beside.txt";
+    const struct {
+        std::string arguments, expected;
+    } cases[] = {{"capture 0 \"" + result + "\" runner_child say-out=found exit=7", "exit=7\nfound"},
+                 {"wait \"" + result + "\" runner_child exit=7", "exit=7\n"}};
+    for (const auto &c : cases) {
+        DeleteFileA(result.c_str());
+        PROCESS_INFORMATION host_process = start_program(host(c.arguments), {}, dir.c_str());
+        ASSERT_NE(host_process.hProcess, nullptr);
+        EXPECT_EQ(wait_exit(host_process, child_limit_ms), 0) << c.arguments;
+        kill_program(host_process);
+        EXPECT_EQ(read_file(result), c.expected) << c.arguments;
+    }
+}
+
+// Paths and arguments are ANSI text in the system's code page (936 here).
+TEST(RunCaptured, CommandLinesAreAnsiText)
+{
+    std::string folder = scratch_dir() + gbk("工具目录");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string program = folder + "\\runner_child.exe";
+    ASSERT_TRUE(CopyFileA((own_dir() + "runner_child.exe").c_str(), program.c_str(), FALSE));
+
+    std::string line = "\"" + program + "\" say-out=" + gbk("中文镜像") + " exit=5";
+    PROCESS_INFORMATION process = {};
+    char *text = read_all(run_captured(&line[0], &process, 0));
+    EXPECT_EQ(std::string(text), gbk("中文镜像")) << utf8_of_gbk(text);
+    HeapFree(GetProcessHeap(), 0, text);
+    EXPECT_EQ(finish_child(process), 5u);
+
+    line = "\"" + program + "\" exit=6";
+    EXPECT_EQ(run_and_wait(&line[0]), 6u);
+}
+
 // ---- read_all ----
 
 TEST(ReadAll, EmptyOutputIsAnEmptyTextInTheFirstBlock)
