@@ -154,10 +154,10 @@ TEST_F(Hostile, TotalsOfTwoGibibytesAndMore)
     const long long a = 3000000000LL, total = 2 * a;
     // The bar while the first of two 3 GB files has reached 1.5 GB: a quarter of 90.
     install_run run;
-    install(run, fake_listing({{a, "a.sfs"}, {a, "b.sfs"}}, total), a / 2, {"ZERKA_DOUBLE_7Z_E_SLEEP=3000"});
+    install(run, fake_listing({{a, "a.sfs"}, {a, "b.sfs"}}, total), a / 2, {"ZERKA_DOUBLE_7Z_E_SLEEP=4000"});
     ASSERT_NE(run.progress, nullptr);
     ASSERT_TRUE(run.wait_log_ends_with(copy_line('D', "a.sfs"))) << utf8_of_gbk(run.log());
-    EXPECT_TRUE(wait_until([&] { return run.bar() == 22; }, 2500)) << run.bar();
+    EXPECT_TRUE(wait_until([&] { return run.bar() == 22; }, 3500)) << run.bar();
     ASSERT_TRUE(run.finish());
     EXPECT_EQ(utf8_of_gbk(run.log()), utf8_of_gbk(checks_done() + copy_line('D', "a.sfs") + msg(30) + msg(38)));
     remove_tree("D:\\zerka");
