@@ -302,6 +302,26 @@ TEST_F(DiskIdentification, NoHandleLeftOpenOnAnyPath)
     EXPECT_EQ(lowest_free_handle(), before);
 }
 
+TEST_F(DiskIdentification, InstallerWritesTheLogBeforeItsDialogShows)
+{
+    // The test bed's build of the installer, its storage queries answered for U: on disk 1.
+    DeleteFileA(log_path);
+    installer_session session = start_installer(
+        "C:\\zerka-installer\\zerka-installer-testbed.exe",
+        {"ZERKA_FAKE_VOLUMES=U:device=1,partition=5," + extent(2063, 1000)});
+    ASSERT_NE(session.process.hProcess, nullptr);
+    bool shown = session.main != nullptr;
+    std::string log = read_file(log_path);
+    kill_program(session.process);
+    ASSERT_TRUE(shown) << "main dialog";
+    std::vector<std::string> lines = known_lines(log);
+    std::vector<std::string> expected = joined(
+        {partinfo_error('C'), partinfo_error('D'), partinfo_error('E'), partinfo_error('H'),
+         partinfo_error('S'), "[winapi] dev=U:(d1p5) offset=2063 size=1000\r\n"},
+        xdio_section);
+    EXPECT_EQ(lines, expected) << utf8_of_gbk(log);
+}
+
 TEST_F(DiskIdentification, SecondNameOverwritesTheFirst)
 {
     fake_volumes("E:device=1," + extent(2063, 1000) + ";U:device=2," + extent(10240, 4096));
