@@ -10,3 +10,9 @@ target_link_options(runner_host PRIVATE -static -static-libgcc -static-libstdc++
 
 zerka_wine_test(runner_tests SOURCES runner_tests.cpp LIBS zerka_core)
 add_dependencies(runner_tests runner_child runner_host)
+
+# Not a test: the runner benchmark (bench/runner-bench.sh).
+add_executable(runner_bench ${CMAKE_SOURCE_DIR}/bench/runner_bench.cpp)
+target_include_directories(runner_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(runner_bench PRIVATE zerka_core)
+target_link_options(runner_bench PRIVATE -static -static-libgcc -static-libstdc++)
