@@ -26,6 +26,21 @@ int progress_dialog_layout(HWND dialog, int width, int height)
     return 1;
 }
 
+static WNDPROC log_edit_proc;
+
+// A multi-line edit in a dialog claims Escape and turns it into WM_CLOSE, which would end
+// the job; leaving the key to the dialog makes it the unhandled cancel command.
+static LRESULT CALLBACK log_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    LRESULT result = CallWindowProcA(log_edit_proc, window, message, wparam, lparam);
+    if (message == WM_GETDLGCODE && lparam != 0) {
+        const MSG *key = (const MSG *)lparam;
+        if ((key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_ESCAPE)
+            result &= ~DLGC_WANTALLKEYS;
+    }
+    return result;
+}
+
 static void initialise(HWND dialog, install_job *job)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)job);
@@ -35,6 +50,9 @@ static void initialise(HWND dialog, install_job *job)
     SendMessageA(log, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FIXED_FONT), FALSE);
     // A tool's whole output may be logged; the edit control's default limit is far lower.
     SendMessageA(log, EM_LIMITTEXT, 0, 0);
+    WNDPROC previous = (WNDPROC)SetWindowLongPtrA(log, GWLP_WNDPROC, (LONG_PTR)log_proc);
+    if (previous != log_proc)
+        log_edit_proc = previous;
     RECT client;
     GetClientRect(dialog, &client);
     progress_dialog_layout(dialog, client.right, client.bottom);

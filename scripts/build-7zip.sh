@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
 # Builds a Windows 7-Zip console program (7zz, all formats, ISO included) from Debian's
 # 7zip source package with MinGW-w64 and caches it per source version.
-# Prints the path of the cached 7z.exe.
+# Prints the path of the cached 7z.exe; with an argument, also copies it there.
 set -euo pipefail
+dest=${1:-}
 cache_root=${ZERKA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zerka}
 mkdir -p "$cache_root"
 
-version=$(apt-cache showsrc 7zip 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1)
-[ -n "$version" ] || { echo "build-7zip: no source package 7zip (enable deb-src and apt-get update)" >&2; exit 1; }
+deliver() {
+  [ -z "$dest" ] || cp "$1" "$dest"
+  echo "$1"
+  exit 0
+}
+
+version=$(apt-cache showsrc 7zip 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1 || true)
+if [ -z "$version" ]; then
+  # The package lists may be busy or lack sources right now: a build made earlier will do.
+  cached=$(ls -1d "$cache_root"/7zip-*/7z.exe 2>/dev/null | sort -V | tail -n 1 || true)
+  [ -n "$cached" ] && deliver "$cached"
+  echo "build-7zip: no source package 7zip (enable deb-src and apt-get update)" >&2
+  exit 1
+fi
 out="$cache_root/7zip-$version/7z.exe"
-if [ -s "$out" ]; then echo "$out"; exit 0; fi
+[ -s "$out" ] && deliver "$out"
 
 work=$(mktemp -d "$cache_root/7zip-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -26,4 +39,4 @@ trap 'rm -rf "$work"' EXIT
   mkdir -p "$(dirname "$out")"
   cp _o/7zz.exe "$out.tmp" && mv "$out.tmp" "$out"
 )
-echo "$out"
+deliver "$out"
