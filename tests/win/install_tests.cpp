@@ -74,7 +74,7 @@ TEST_F(Install, WholeInstallationLogsEveryStepAndWritesTheImagesFiles)
         EXPECT_FALSE(written.empty()) << name;
         EXPECT_TRUE(written == read_file(image("small\\") + name)) << name << " differs from the image";
     }
-    for (const char *stays : {"README.txt", "isolinux.bin", "nested.sfs", "boot", "docs"})
+    for (const char *stays : {"README.txt", "isolinux.bin", "nested.sfs", "boot", "docs", "folder.sfs"})
         EXPECT_FALSE(file_exists(std::string("D:\\zerka\\") + stays)) << stays;
 
     std::string configuration = read_file("D:\\syslinux.cfg");
