@@ -14,7 +14,9 @@
 //   partition=<n>     DeviceNumber n, PartitionNumber n (each 0 when only the other is given)
 //   start=<bytes>     IOCTL_DISK_GET_PARTITION_INFO answers StartingOffset and
 //   length=<bytes>    PartitionLength (64-bit; each 0 when only the other is given)
-//   fail_open=<e>     open_device of the volume fails with last-error e
+//   fail_open=<e>     open_device of the volume fails with last-error e (every open: a fixed
+//                     drive then is not offered at all; a removable one is, as its kind
+//                     needs no open, and the drive log shows its CreateFile line)
 //   fail_number=<e>, fail_partinfo=<e>, fail_property=<e>
 //                     that query fails with last-error e
 // Example: ZERKA_FAKE_VOLUMES=U:bus=7;E:device=1,partition=2,start=1056768,length=512000
