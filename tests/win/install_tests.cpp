@@ -52,6 +52,9 @@ protected:
 TEST_F(Install, WholeInstallationLogsEveryStepAndWritesTheImagesFiles)
 {
     write_file("D:\\syslinux.cfg", "old configuration\r\n");
+    // A file of an earlier installation is overwritten without a question.
+    CreateDirectoryA("D:\\zerka", nullptr);
+    write_file("D:\\zerka\\vmlinuz", "an older kernel");
     std::vector<std::string> env = recording();
     env.push_back("ZERKA_DOUBLE_SYSLINUX_SLEEP=1500");  // time to look at the bar meanwhile
     install_run run;
