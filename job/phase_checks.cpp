@@ -57,13 +57,7 @@ static void list_image(install_job *job)
     PROCESS_INFORMATION process;
     HANDLE output = run_captured(command, &process, 0);
     job->listing_text = read_all(output);
-    // The pipe can break before the process has ended; its exit code must be final.
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exit_code;
-    if (!GetExitCodeProcess(process.hProcess, &exit_code))
-        fail_api_call("GetExitCodeProcess");
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    DWORD exit_code = finish_child(&process);
 
     if (exit_code != 0) {
         log_message(job, 18);

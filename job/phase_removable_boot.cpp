@@ -50,13 +50,7 @@ static void install_boot_loader(install_job *job)
     PROCESS_INFORMATION process;
     HANDLE errors = run_captured(command, &process, 1);
     char *text = read_all(errors);
-    // The pipe can break before the process has ended; its exit code must be final.
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exit_code;
-    if (!GetExitCodeProcess(process.hProcess, &exit_code))
-        fail_api_call("GetExitCodeProcess");
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    DWORD exit_code = finish_child(&process);
     if (exit_code != 0) {
         log_message(job, 18);
         log_append(job, text);

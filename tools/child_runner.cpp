@@ -96,13 +96,18 @@ DWORD run_and_wait(char *command_line)
                         &startup, &process))
         fail_api_call("CreateProcess");
 
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exit_code;
-    if (!GetExitCodeProcess(process.hProcess, &exit_code))
-        fail_api_call("GetExitCodeProcess");
+    return finish_child(&process);
+}
 
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+DWORD finish_child(PROCESS_INFORMATION *process_info)
+{
+    // The output's end does not prove the child has ended; its exit code must be final.
+    WaitForSingleObject(process_info->hProcess, INFINITE);
+    DWORD exit_code;
+    if (!GetExitCodeProcess(process_info->hProcess, &exit_code))
+        fail_api_call("GetExitCodeProcess");
+    CloseHandle(process_info->hThread);
+    CloseHandle(process_info->hProcess);
     return exit_code;
 }
 

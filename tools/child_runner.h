@@ -11,6 +11,10 @@ char *read_all(HANDLE read_end);
 // Starts a hidden child in its own console, waits for it and returns its exit code.
 DWORD run_and_wait(char *command_line);
 
+// Waits for a started child to end, returns its exit code (fatal if it cannot be read)
+// and closes its thread and process handles.
+DWORD finish_child(PROCESS_INFORMATION *process_info);
+
 // Current size of a file (low 32 bits), 0 when it cannot be opened or measured.
 DWORD file_size_of(const char *path);
 

@@ -3,6 +3,7 @@
 // byte, the message table as LoadStringA returns it under code page 936, the
 // icons, bitmaps, manifest and version block.
 
+#include "win/expected_messages.h"
 #include <gtest/gtest.h>
 
 #include <iconv.h>
@@ -382,52 +383,9 @@ std::map<uint16_t, std::map<int, std::u16string>> string_table() {
   return by_language;
 }
 
-// The texts as the program shows them, in UTF-8 here; the table must give exactly
-// their code page 936 bytes.
-const char* const expected_messages[41] = {
-    nullptr,
-    "zerka U盘/硬盘安装程序",
-    "zerka光盘镜像",
-    "请在下面的输入框中填入zerka光盘镜像文件的位置。zerka的镜像文件可以通过点击右边的按钮下载。",
-    "安装到哪个分区",
-    "请选择希望把zerka安装到哪一个U盘或硬盘分区。如果U盘容量小于2G，最好格式化成FAT（FAT16）格式，"
-    "这样对较老电脑有更好的兼容性。",
-    "浏览(&B)...",
-    "安装前格式化(&F)",
-    "开始(&S)",
-    "退出(&E)",
-    "请指定光盘镜像文件。",
-    "错误",
-    "%s 不是一个有效的光盘镜像文件。",
-    "请指定所要安装到的盘符。",
-    "安装",
-    "中止(&S)",
-    "关闭(&S)",
-    "格式化 %c: ... ",
-    "失败\r\n",
-    "取消\r\n",
-    "完成\r\n",
-    "检测光盘镜像文件 ... ",
-    "无法读取文件信息\r\n",
-    "检测硬盘文件系统 ... ",
-    "轻微异常\r\n",
-    "未知错误\r\n",
-    "建议在DOS窗口下运行下面的命令修复文件系统\r\n chkdsk /F /V %c:\r\n",
-    "检测硬盘容量 ... ",
-    "容量不足，需要%dM空间\r\n",
-    "复制 %c:\\%s%s ... ",
-    "文件大小不正确\r\n",
-    "创建 %c:\\syslinux.cfg ... ",
-    "安装引导程序 ... ",
-    "分区识别 ... ",
-    "修改 C:\\menu.lst ... ",
-    "无法打开\r\n",
-    "修改 C:\\boot.ini ... ",
-    "安装成功！",
-    "安装中断！",
-    "帮助",
-    "欢迎到论坛咨询。\r\n\r\n作者：zerka 社区",
-};
+// The texts as the program shows them (UTF-8); the table must give exactly their code page
+// 936 bytes. The same table serves the checks of the running program under Wine.
+
 
 TEST(ResourceMessageTable, HoldsExactlyTheFortyChineseMessages) {
   auto tables = string_table();
