@@ -7,13 +7,9 @@
 #include <vector>
 
 #include "gui_driver.h"
+#include "testbed.h"
 
 // The installer folders of the test bed (tests/win/fixtures/10-installer-folder.sh).
-#ifndef INSTALLER_DIR
-#define INSTALLER_DIR "C:\\zerka-installer"
-#define INSTALLER_EXE INSTALLER_DIR "\\zerka-installer.exe"
-#define TESTBED_EXE INSTALLER_DIR "\\zerka-installer-testbed.exe"
-#endif
 #define FAKE7Z_DIR "C:\\zerka-fake7z"
 #define FAKE7Z_EXE FAKE7Z_DIR "\\zerka-installer.exe"
 #define IMAGES_DIR "C:\\images"
