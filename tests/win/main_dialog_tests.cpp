@@ -263,3 +263,25 @@ TEST(MainDialog, PictureClickAsksTheShellToOpenTheHomePage)
     expect_still_open(installer);
     EXPECT_EQ(wait_for_message_box(installer.pid(), main, 200), nullptr);
 }
+
+TEST(MainDialog, AToolThatCannotBeStartedEndsTheInstallerWithTheCreateProcessBox)
+{
+    // An installer folder without its 7z.
+    const char *folder = "C:\\zerka-without-7z";
+    CreateDirectoryA(folder, nullptr);
+    std::string exe = std::string(folder) + "\\zerka-installer.exe";
+    ASSERT_TRUE(CopyFileA(INSTALLER_EXE, exe.c_str(), FALSE));
+    running_installer installer(exe.c_str());
+    HWND main = installer.main();
+    ASSERT_NE(main, nullptr);
+    set_item_text(main, IDC_IMAGE_PATH, "C:\\images\\small.iso");
+    combo_pick(main, IDC_DRIVE_LIST, combo_find(main, IDC_DRIVE_LIST, removable_letter));
+    click(main, IDC_START);
+    HWND box = wait_for_message_box(installer.pid(), nullptr);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(window_text(box), "Error");
+    std::string text = message_box_text(box);
+    EXPECT_EQ(text.compare(0, 19, "CreateProcess (2): "), 0) << utf8_of_gbk(text);
+    dismiss_message_box(box);
+    EXPECT_EQ(wait_exit(installer.session.process), 3);
+}
