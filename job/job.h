@@ -29,6 +29,7 @@ int checkpoint(install_job *job);
 int run_pre_install_checks(install_job *job);
 int run_extraction(install_job *job);
 int run_removable_boot_setup(install_job *job);
+int run_fixed_boot_setup(install_job *job);
 
 DWORD WINAPI install_worker(void *job);
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

@@ -292,3 +292,19 @@ TEST_F(Install, FormatWithWinesShellEndsTheJobAsImpossible)
 }
 
 }  // namespace
+
+TEST_F(Install, FixedDiskPartitionIsNotReportedAsInstalledWithoutItsBootLoader)
+{
+    remove_tree("E:\\zerka");
+    install_run run;
+    start_install(run, INSTALLER_EXE, image("small.iso"), 'E', recording());
+    ASSERT_NE(run.progress, nullptr);
+    ASSERT_TRUE(run.finish());
+    std::string expected = checks_done();
+    for (const char *name : small_files) expected += msgf(29, 'E', "zerka\\", name) + msg(20);
+    expected += msg(33) + msg(18) + msg(38);
+    EXPECT_EQ(utf8_of_gbk(run.log()), utf8_of_gbk(expected));
+    EXPECT_FALSE(file_exists("E:\\syslinux.cfg"));  // no removable-drive set-up either
+    EXPECT_TRUE(read_file(chkdsk_record).find("chkdsk E:") != std::string::npos);
+    remove_tree("E:\\zerka");
+}
