@@ -40,10 +40,10 @@ static void write_all(HANDLE handle, const char *data, size_t size)
     }
 }
 
-static void write_pattern(HANDLE handle, const char *spec)
+static void write_pattern(HANDLE handle, const char *size_text)
 {
     char *rest = NULL;
-    size_t count = strtoul(spec, &rest, 10);
+    size_t count = strtoul(size_text, &rest, 10);
     uint32_t seed = (*rest == ',') ? (uint32_t)strtoul(rest + 1, NULL, 10) : 0;
     static char block[1 << 16];
     size_t done = 0;
