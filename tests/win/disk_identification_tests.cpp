@@ -32,17 +32,6 @@ std::string extent(unsigned long long start_sector, unsigned long long sectors)
     return "start=" + std::to_string(start_sector * 512) + ",length=" + std::to_string(sectors * 512);
 }
 
-// The system's own text for an error code, as FormatMessageA gives it in this locale.
-std::string system_text(DWORD code)
-{
-    char *text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                      FORMAT_MESSAGE_FROM_SYSTEM,
-                                  nullptr, code, LANG_USER_DEFAULT, (char *)&text, 0, nullptr);
-    std::string result = length ? std::string(text, length) : std::string();
-    if (text) LocalFree(text);
-    return result;
-}
 
 std::string read_file(const char *path)
 {

@@ -31,6 +31,18 @@ std::string utf8_of_gbk(const std::string &gbk_text)
     return text;
 }
 
+std::string system_text(DWORD code)
+{
+    char *text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                      FORMAT_MESSAGE_FROM_SYSTEM,
+                                  nullptr, code, LANG_USER_DEFAULT, (char *)&text, 0, nullptr);
+    std::string result = length != 0 ? std::string(text, length) : std::string();
+    if (text != nullptr)
+        LocalFree(text);
+    return result;
+}
+
 // The driver's environment with the given entries set or removed, as a CreateProcess block.
 static std::string environment_block(const std::vector<std::string> &changes)
 {

@@ -10,6 +10,9 @@
 std::string gbk(const char *utf8);
 std::string utf8_of_gbk(const std::string &gbk_text);  // for readable failure messages
 
+// The system's own text for an error code in this locale, line break included; "" if none.
+std::string system_text(DWORD code);
+
 // Starts a program with extra environment entries ("NAME=value"; "NAME=" removes one).
 PROCESS_INFORMATION start_program(const std::string &command_line,
                                   const std::vector<std::string> &environment = {},

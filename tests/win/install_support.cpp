@@ -145,15 +145,6 @@ DWORD run_capture(const std::string &command_line, std::string *output)
     return code;
 }
 
-std::string system_error_text(DWORD code)
-{
-    char *text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                   nullptr, code, LANG_USER_DEFAULT, (char *)&text, 0, nullptr);
-    std::string result = text ? text : "";
-    LocalFree(text);
-    return result;
-}
 
 int processes_named(const char *exe_name)
 {

@@ -49,8 +49,6 @@ long long file_size(const std::string &path);        // -1 when missing
 // Runs a console program with its standard output captured; returns its exit code.
 DWORD run_capture(const std::string &command_line, std::string *output);
 
-// The system's text for an error code, as the installer's last_error_text gives it.
-std::string system_error_text(DWORD code);
 
 // Number of running processes whose executable has this name (e.g. "7z.exe").
 int processes_named(const char *exe_name);

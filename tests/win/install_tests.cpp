@@ -217,7 +217,7 @@ TEST_F(Install, MissingConfigurationLogsTheSystemTextAndSkipsSyslinux)
     start_install(run, INSTALLER_EXE, image("empty.iso"), 'D', recording());
     ASSERT_NE(run.progress, nullptr);
     ASSERT_TRUE(run.finish());
-    std::string reason = system_error_text(ERROR_FILE_NOT_FOUND);
+    std::string reason = system_text(ERROR_FILE_NOT_FOUND);
     ASSERT_FALSE(reason.empty());
     EXPECT_EQ(utf8_of_gbk(run.log()),
               utf8_of_gbk(checks_done() + msgf(31, 'D') + msg(18) + reason + "\r\n" + msg(38)));

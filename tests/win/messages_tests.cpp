@@ -11,15 +11,6 @@
 
 namespace {
 
-std::string system_text(DWORD code)
-{
-    char *text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                   nullptr, code, LANG_USER_DEFAULT, (char *)&text, 0, nullptr);
-    std::string result = text != nullptr ? text : "";
-    LocalFree(text);
-    return result;
-}
 
 std::string probe_path()
 {

@@ -513,15 +513,6 @@ TEST(OutputDrain, TerminatedChildLeavesWhatItWrote)
 
 // ---- endings of the process ----
 
-std::string system_text(DWORD code)
-{
-    char *text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                   nullptr, code, LANG_USER_DEFAULT, (char *)&text, 0, nullptr);
-    std::string result = text != nullptr ? text : "";
-    LocalFree(text);
-    return result;
-}
 
 // Expects the host to show the "Error" box with text, then to end with exit code 3.
 void expect_fatal_box(const std::string &arguments, const std::string &text)
