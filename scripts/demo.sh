@@ -35,7 +35,7 @@ mksquashfs "$demo/fs" "$demo/root/zerka_demo.sfs" -noappend -quiet >/dev/null
 printf 'not installed\r\n' >"$demo/root/README.txt"
 head -c 2048 /dev/urandom >"$demo/root/boot/isolinux.bin"
 xorriso -as mkisofs -quiet -R -J -o "$demo/zerka-demo.iso" "$demo/root/" 2>/dev/null
-ls -l "$demo/root"
+LC_ALL=C ls -l "$demo/root"
 
 echo "== installing onto D: (the test bed's removable drive ZERKA_USB)"
 rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg"
@@ -47,7 +47,7 @@ echo "== progress log"
 iconv -f GBK -t UTF-8 "$state/demo-log.gbk" | tr -d '\r'
 echo
 echo "== files on D:"
-ls -l "$state/drives/d" "$state/drives/d/zerka" 2>/dev/null || true
+LC_ALL=C ls -l "$state/drives/d" "$state/drives/d/zerka" 2>/dev/null || true
 for f in vmlinuz initrd.gz zerka_demo.sfs; do
   if cmp -s "$demo/root/$f" "$state/drives/d/zerka/$f"; then echo "D:\\zerka\\$f equals the image's $f"; fi
 done
