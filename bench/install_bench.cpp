@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <string.h>
 #include <stdlib.h>
 
 #include <string>
@@ -78,11 +79,21 @@ static double time_direct(const std::string &image)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: install_bench IMAGE [ROUNDS]\n");
+        fprintf(stderr, "usage: install_bench IMAGE [ROUNDS] | install_bench IMAGE 1 install|direct\n");
         return 2;
     }
     std::string image = argv[1];
     int rounds = argc > 2 ? atoi(argv[2]) : 2;
+    // One side alone, as it comes: the script empties the page cache before each call.
+    if (argc > 3) {
+        bool install = strcmp(argv[3], "install") == 0;
+        double seconds = install ? time_installation(image) : time_direct(image);
+        if (seconds < 0)
+            return 1;
+        remove_tree("D:\\direct");
+        printf("%s %.2f\n", install ? "installation" : "direct", seconds);
+        return 0;
+    }
     // One read of the whole image first, so neither side pays for a cold cache.
     long long image_bytes = 0;
     if (FILE *file = fopen(image.c_str(), "rb")) {
