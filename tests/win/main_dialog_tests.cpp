@@ -285,3 +285,37 @@ TEST(MainDialog, AToolThatCannotBeStartedEndsTheInstallerWithTheCreateProcessBox
     dismiss_message_box(box);
     EXPECT_EQ(wait_exit(installer.session.process), 3);
 }
+
+TEST(MainDialog, BrowseSetsTheChosenPathAndCancelKeepsTheTypedOne)
+{
+    CreateDirectoryA("C:\\images", nullptr);
+    std::string chosen = make_file("C:\\images\\browsed.iso", FILE_ATTRIBUTE_NORMAL);
+    running_installer installer;
+    HWND main = installer.main();
+    ASSERT_NE(main, nullptr);
+
+    auto open_file_dialog = [&]() -> HWND {
+        click(main, IDC_BROWSE);
+        HWND dialog = wait_for_dialog(installer.pid(), main);
+        if (dialog != nullptr)  // the file name box of the system's dialog
+            wait_until([&] { return GetDlgItem(dialog, 0x480) != nullptr || GetDlgItem(dialog, 0x47C) != nullptr; });
+        return dialog;
+    };
+
+    set_item_text(main, IDC_IMAGE_PATH, "C:\\typed\\path.iso");
+    HWND dialog = open_file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    click(dialog, IDCANCEL);
+    ASSERT_TRUE(wait_until([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ(item_text(main, IDC_IMAGE_PATH), "C:\\typed\\path.iso");
+
+    dialog = open_file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    HWND name_box = GetDlgItem(dialog, 0x480) != nullptr ? GetDlgItem(dialog, 0x480) : GetDlgItem(dialog, 0x47C);
+    SendMessageA(name_box, WM_SETTEXT, 0, (LPARAM)chosen.c_str());
+    click(dialog, IDOK);
+    ASSERT_TRUE(wait_until([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(wait_until([&] { return item_text(main, IDC_IMAGE_PATH) == chosen; }, 3000))
+        << item_text(main, IDC_IMAGE_PATH);
+    EXPECT_EQ(wait_for_message_box(installer.pid(), main, 200), nullptr);
+}
