@@ -41,7 +41,7 @@ echo "== installing onto D: (the test bed's removable drive ZERKA_USB)"
 rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg"
 status=0
 "$root/scripts/wine-run.sh" "$state" "$build/tests/win/demo_install.exe" 'C:\demo\zerka-demo.iso' D \
-  </dev/null 2>/dev/null >"$state/demo-log.gbk" || status=$?
+  'C:\demo\progress.bmp' </dev/null 2>/dev/null >"$state/demo-log.gbk" || status=$?
 
 echo "== progress log"
 iconv -f GBK -t UTF-8 "$state/demo-log.gbk" | tr -d '\r'
@@ -53,5 +53,8 @@ for f in vmlinuz initrd.gz zerka_demo.sfs; do
 done
 echo "== D:\\syslinux.cfg"
 tr -d '\r' <"$state/drives/d/syslinux.cfg" 2>/dev/null || true
+if [ -f "$demo/progress.bmp" ] && command -v convert >/dev/null; then
+  convert "$demo/progress.bmp" "$build/progress-dialog.png" && echo "== picture of the progress dialog: $build/progress-dialog.png"
+fi
 [ "$status" = 0 ] && echo "== demo installation succeeded" || echo "== demo installation failed ($status)"
 exit "$status"

@@ -30,20 +30,6 @@ finish() {
 }
 trap finish EXIT
 
-# Wine draws the caption buttons with the Marlett font, which the prefix lacks; Debian's
-# fonts-wine has it. Without it the picture is still taken, with letters for buttons.
-marlett=${XDG_CACHE_HOME:-$HOME/.cache}/zerka/marlett.ttf
-if [ ! -f "$marlett" ]; then
-  fetch=$(mktemp -d)
-  if (cd "$fetch" && apt-get download fonts-wine >/dev/null 2>&1 && dpkg-deb -x fonts-wine_*.deb x); then
-    found=$(find "$fetch/x" -name marlett.ttf | head -n 1)
-    [ -n "$found" ] && mkdir -p "$(dirname "$marlett")" && cp "$found" "$marlett"
-  fi
-  rm -rf "$fetch"
-fi
-prefix=$(. "$state/env.sh" 2>/dev/null && echo "$WINEPREFIX")
-[ -f "$marlett" ] && cp "$marlett" "$prefix/drive_c/windows/Fonts/"
-
 "$here/wine-run.sh" "$state" "$program" >"$state/screenshot-run.log" 2>&1 &
 installer_pid=$!
 

@@ -79,6 +79,20 @@ fi
 rm -f "$WINEPREFIX/dosdevices/z:"
 ln -sfn "$build" "$WINEPREFIX/drive_c/build"
 
+# Wine draws the caption buttons with the Marlett font, which a new prefix lacks; Debian's
+# fonts-wine has it (only that font: the package's others turn Chinese into boxes). Cached;
+# without it captions show letters for buttons and everything else works.
+marlett=${XDG_CACHE_HOME:-$HOME/.cache}/zerka/marlett.ttf
+if [ ! -f "$marlett" ]; then
+  fetch=$(mktemp -d)
+  if (cd "$fetch" && apt-get download fonts-wine >/dev/null 2>&1 && dpkg-deb -x fonts-wine_*.deb x) 2>/dev/null; then
+    found=$(find "$fetch/x" -name marlett.ttf | head -n 1)
+    [ -n "$found" ] && mkdir -p "$(dirname "$marlett")" && cp "$found" "$marlett"
+  fi
+  rm -rf "$fetch"
+fi
+[ -f "$marlett" ] && cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+
 # The browser the shell opens for web addresses: records the request instead.
 cat >"$state/browser.sh" <<EOS
 #!/bin/sh

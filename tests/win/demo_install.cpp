@@ -1,7 +1,8 @@
 // Drives one whole installation for scripts/demo.sh, as a person would:
-//   demo_install.exe IMAGE DRIVE
+//   demo_install.exe IMAGE DRIVE [PICTURE.bmp]
 // Types the image path, picks the drive, presses Start, waits for the end, prints the
-// progress log (code page 936, as the installer shows it) and closes the installer.
+// progress log (code page 936, as the installer shows it), saves a picture of the progress
+// dialog when asked, and closes the installer.
 // Exit code 0 when the log ends with "installation succeeded".
 #include <windows.h>
 
@@ -11,6 +12,45 @@
 
 #include "install_support.h"
 #include "resources/resource_ids.h"
+
+// The window as it is on the screen, as a 24-bit BMP file.
+static bool save_window_picture(HWND window, const char *path)
+{
+    RECT frame;
+    GetWindowRect(window, &frame);
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+    SelectObject(memory, previous);
+
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    DWORD row = ((DWORD)width * 3 + 3) & ~3u;
+    std::string pixels((size_t)row * height, '\0');
+    GetDIBits(memory, bitmap, 0, height, &pixels[0], (BITMAPINFO *)&info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + (DWORD)pixels.size();
+    FILE *out = fopen(path, "wb");
+    if (out == nullptr)
+        return false;
+    bool written = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info, sizeof info, 1, out) == 1 &&
+                   fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
+    return fclose(out) == 0 && written;
+}
 
 int main(int argc, char **argv)
 {
@@ -44,6 +84,12 @@ int main(int argc, char **argv)
     fwrite(log.data(), 1, log.size(), stdout);
     printf("\r\n[bar at %d%%]\r\n", run.bar());
     fflush(stdout);
+    if (argc > 3) {
+        SetForegroundWindow(run.progress);
+        Sleep(500);  // let the last lines paint
+        if (!save_window_picture(run.progress, argv[3]))
+            fprintf(stderr, "could not save %s\n", argv[3]);
+    }
 
     // Close, then Exit, as the user would.
     click(run.progress, IDC_STOP_CLOSE);
