@@ -20,6 +20,7 @@ void log_append(install_job *job, const char *text);
 void log_message(install_job *job, int message_id);  // log_append of load_message(id)
 void progress_set(install_job *job, int position);
 void job_fail(install_job *job);                     // clears the flag, button reads Close
+int job_is_running(install_job *job);                // the flag alone, read atomically
 
 // A checkpoint: 0 while the job may go on; otherwise logs message 38 and returns 1, after
 // which the worker must end at once.

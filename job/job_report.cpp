@@ -44,9 +44,14 @@ void job_fail(install_job *job)
         SetWindowTextA(button, load_message(16));
 }
 
+int job_is_running(install_job *job)
+{
+    return InterlockedCompareExchange(&job->job_running, 0, 0) != 0;
+}
+
 int checkpoint(install_job *job)
 {
-    if (InterlockedCompareExchange(&job->job_running, 0, 0) != 0)
+    if (job_is_running(job))
         return 0;
     log_message(job, 38);
     return 1;

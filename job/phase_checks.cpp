@@ -40,12 +40,6 @@ static void format_target(install_job *job)
     }
 }
 
-static void discard_listing(install_job *job)
-{
-    HeapFree(GetProcessHeap(), 0, job->listing_text);
-    job->listing_text = NULL;
-}
-
 static void list_image(install_job *job)
 {
     log_message(job, 21);

@@ -1,14 +1,14 @@
 #include "job/phase_common.h"
 
 #include <stdarg.h>
-#include <stdio.h>
 
 #include "messages/format_text.h"
 #include "messages/messages.h"
 
-int job_is_running(install_job *job)
+void discard_listing(install_job *job)
 {
-    return InterlockedCompareExchange(&job->job_running, 0, 0) != 0;
+    HeapFree(GetProcessHeap(), 0, job->listing_text);
+    job->listing_text = NULL;
 }
 
 void fail_text_too_long(install_job *job)
@@ -23,7 +23,7 @@ int log_formatted(install_job *job, const char *format, ...)
     char text[text_buffer_size];
     va_list args;
     va_start(args, format);
-    int length = vsnprintf(text, sizeof text, format, args);
+    int length = vformat_text(text, format, args);
     va_end(args);
     if (!text_fits(length)) {
         fail_text_too_long(job);

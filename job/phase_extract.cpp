@@ -110,7 +110,6 @@ int run_extraction(install_job *job)
     // A listing whose total reads 0 gives the bar nothing to divide by; show the share done.
     if (completed && job->total_size <= 0)
         progress_set(job, 90);
-    HeapFree(GetProcessHeap(), 0, job->listing_text);
-    job->listing_text = NULL;
+    discard_listing(job);
     return checkpoint(job);
 }

@@ -81,7 +81,7 @@ INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
     case WM_COMMAND:
         if (LOWORD(wparam) != IDC_STOP_CLOSE || job == NULL)
             return FALSE;
-        if (InterlockedCompareExchange(&job->job_running, 0, 0) != 0)
+        if (job_is_running(job))
             job_fail(job);
         else
             EndDialog(dialog, 1);
