@@ -18,13 +18,14 @@ target_compile_definitions(gnuregex INTERFACE _REGEX_LARGE_OFFSETS _REGEX_INCLUD
 add_dependencies(gnuregex gnuregex_build)
 
 set(ZERKA_PRODUCT_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti)
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE "${CMAKE_EXE_LINKER_FLAGS_RELEASE} -s")  # what users download: no symbols
 
 # Everything of the product but the entry and the replaceable platform calls.
 add_library(zerka_core STATIC ${portable_sources} ${windows_sources})
 target_include_directories(zerka_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(zerka_core PUBLIC ${ZERKA_WINDOWS_DEFS})
 target_compile_options(zerka_core PRIVATE ${ZERKA_PRODUCT_FLAGS})
-target_link_libraries(zerka_core PUBLIC gnuregex comctl32 comdlg32 shell32 user32 gdi32 kernel32)
+target_link_libraries(zerka_core PUBLIC gnuregex comctl32 comdlg32 shell32 ole32 oleaut32 uuid user32 gdi32 kernel32)
 
 # Resources: the artwork is drawn at build time from the script in resources/art.
 include(resources/resources.cmake)
@@ -33,7 +34,8 @@ function(zerka_installer_exe name seam_source)
   add_executable(${name} WIN32 main/program_entry.cpp ${seam_source} ${ZERKA_RESOURCE_FILE})
   target_compile_options(${name} PRIVATE ${ZERKA_PRODUCT_FLAGS})
   target_link_libraries(${name} PRIVATE zerka_core)
-  target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
+  # No link time in the header: two builds of one source give the same bytes.
+  target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
   add_dependencies(${name} zerka_artwork)
 endfunction()
 
@@ -44,7 +46,6 @@ zerka_installer_exe(zerka-installer platform/system_calls_real.cpp)
 # that Wine cannot answer; they forward to the real calls unless a test asks otherwise.
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win/fake_system_calls.cpp)
   zerka_installer_exe(zerka-installer-testbed tests/win/fake_system_calls.cpp)
-  target_include_directories(zerka-installer-testbed PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
 endif()
 
 add_subdirectory(tests/win)

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "job/listing.h"
+
 // One install job: its progress dialog, its running flag and its working state. Every job
 // has its own, so a worker that outlives its dialog can never write into a later job's
 // dialog nor see its flag set back to 1 by it.
@@ -11,6 +13,8 @@ struct install_job {
     char drive;                  // target drive letter, read once at the worker's start
     char image[1024];            // image path, read once at the worker's start
     char *listing_text;          // 7z listing (process heap), cut in place while parsed
+    listing_file *files;         // its file lines (process heap), checked before any write
+    int file_count;
     long long total_size;        // bytes named by the listing's totals line
     long long copied_size;       // bytes extracted whose size matched the listing
 };

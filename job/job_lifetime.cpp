@@ -1,5 +1,7 @@
 #include "job/job_lifetime.h"
 
+#include "job/phase_common.h"
+
 install_job *job_create(void)
 {
     install_job *job = (install_job *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *job);
@@ -17,7 +19,6 @@ void job_release(install_job *job)
 {
     if (InterlockedDecrement(&job->references) != 0)
         return;
-    if (job->listing_text != NULL)
-        HeapFree(GetProcessHeap(), 0, job->listing_text);
+    discard_listing(job);
     HeapFree(GetProcessHeap(), 0, job);
 }

@@ -3,8 +3,11 @@
 #include <assert.h>
 #include <limits.h>
 #include <regex.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include "job/path_parts.h"
 #include "messages/format_text.h"
 
 // Old layout, searched over the whole text. "\r" is the carriage-return byte.
@@ -21,11 +24,23 @@ static const char line_file_pattern[] =
 // After the second separator; ", N folders" is printed only when N is not 0.
 static const char line_totals_pattern[] = " \\+\\([0-9]\\+\\) \\+[0-9]\\+ \\+[0-9]\\+ files";
 
+// A fixed pattern that does not compile is a broken program, also in release builds (which
+// define NDEBUG): stop as a failed assertion does.
+[[noreturn]] static void stop_on_assertion(const char *expression, const char *file, int line)
+{
+#ifdef _WIN32
+    _assert(expression, file, (unsigned)line);  // msvcrt's box; returns only on "Ignore"
+#else
+    fprintf(stderr, "%s:%d: assertion failed: %s\n", file, line, expression);
+#endif
+    abort();
+}
+
 static void compile(regex_t *re, const char *pattern, int flags)
 {
     int ret = regcomp(re, pattern, flags);
-    assert(ret == 0);
-    (void)ret;
+    if (ret != 0)
+        stop_on_assertion("ret == 0", __FILE__, __LINE__);
 }
 
 long long parse_size(const char *digits)
@@ -179,7 +194,23 @@ int listing_next(listing_cursor *cursor, listing_file *file)
 int listing_name_is_safe(const char *name)
 {
     if (name[0] == '-' || name[0] == '@') return 0;
+    if (*last_component(name) == '\0') return 0;  // nothing to name the extracted file by
     return strpbrk(name, "\"*?") == nullptr;
+}
+
+int listing_verdict(const listing_file *files, int count)
+{
+    int kernel = 0, ramdisk = 0;
+    for (int i = 0; i < count; i++) {
+        const char *name = last_component(files[i].name);
+        if (!listing_name_is_safe(files[i].name)) return listing_refused_name;
+        kernel |= same_name(name, "vmlinuz");
+        ramdisk |= same_name(name, "initrd.gz");
+        // "7z e" drops the folders: the later file would overwrite the earlier one.
+        for (int j = 0; j < i; j++)
+            if (same_name(name, last_component(files[j].name))) return listing_repeated_name;
+    }
+    return kernel && ramdisk ? listing_usable : listing_missing_boot_files;
 }
 
 int extraction_position(long long current, long long copied, long long total)
@@ -199,20 +230,14 @@ int extraction_position(long long current, long long copied, long long total)
 
 long long space_needed_mb(long long total)
 {
-    if (total < 0) return 0;
-    return (total >> 20) + ((total & 0xFFFFF) == 0xFFFFF ? 1 : 0);
+    if (total <= 0) return 0;
+    return (total >> 20) + ((total & 0xFFFFF) != 0 ? 1 : 0);
 }
 
 int space_is_enough(unsigned long long free_bytes, long long total)
 {
-    return (unsigned long long)space_needed_mb(total) <= (free_bytes >> 20);
-}
-
-int total_megabytes(long long total)
-{
-    if (total < 0) return 0;
-    long long mb = total >> 20;
-    return mb > INT_MAX ? INT_MAX : (int)mb;
+    // At most 2^43 megabytes, so the byte count stays inside 64 unsigned bits.
+    return free_bytes >= (unsigned long long)space_needed_mb(total) << 20;
 }
 
 int listing_command(char *buffer, const char *image)
@@ -229,5 +254,5 @@ int extraction_command(char *buffer, char drive, const char *image, const char *
 
 int extraction_target(char *buffer, char drive, const char *name)
 {
-    return text_fits(format_text(buffer, "%c:\\zerka\\%s", drive, name)) ? 0 : 1;
+    return text_fits(format_text(buffer, "%c:\\zerka\\%s", drive, last_component(name))) ? 0 : 1;
 }

@@ -30,8 +30,15 @@ void listing_begin(listing_cursor *cursor, char *text);
 int listing_next(listing_cursor *cursor, listing_file *file);
 
 // A name that may go into a command line in double quotes: no double quote, no '*' or '?',
-// and not beginning with '-' or '@', which 7z reads as a switch or a list file.
+// not beginning with '-' or '@', which 7z reads as a switch or a list file, and not ending
+// in a backslash.
 int listing_name_is_safe(const char *name);
+
+// Whether the listed files can be installed, before anything is written: every name safe,
+// a vmlinuz and an initrd.gz among them, and no two that "7z e", which drops the folders,
+// would extract to the same file (names compared as FAT does, without case).
+enum { listing_usable, listing_refused_name, listing_missing_boot_files, listing_repeated_name };
+int listing_verdict(const listing_file *files, int count);
 
 // Decimal digits to a byte count, saturating at the largest long long.
 long long parse_size(const char *digits);
@@ -40,15 +47,14 @@ long long parse_size(const char *digits);
 // not positive.
 int extraction_position(long long current, long long copied, long long total);
 
-// Megabytes the target needs for the listed total: (total + 1) >> 20, without overflow.
+// Megabytes the target needs for the listed total, rounded up.
 long long space_needed_mb(long long total);
 // 1 when free_bytes holds space_needed_mb(total) whole megabytes.
 int space_is_enough(unsigned long long free_bytes, long long total);
-// The total in whole megabytes for the "not enough space" line, held to an int.
-int total_megabytes(long long total);
 
 // Command lines and target paths; each returns 0 when the text fits its 1024-byte buffer,
 // 1 when it does not (the buffer must then not be used).
 int listing_command(char *buffer, const char *image);
 int extraction_command(char *buffer, char drive, const char *image, const char *name);
+// Where "7z e" puts a listed file: X:\zerka\ and the name's last component.
 int extraction_target(char *buffer, char drive, const char *name);

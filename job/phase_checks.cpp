@@ -1,5 +1,6 @@
 // Pre-install checks: the user's choices, the optional format, the image listing, the
 // target's file system and its free space.
+#include <limits.h>
 #include <string.h>
 
 #include "job/job.h"
@@ -40,6 +41,27 @@ static void format_target(install_job *job)
     }
 }
 
+// The listing's file lines into the job's table; the walk cuts the names out in place.
+static void read_files(install_job *job)
+{
+    HANDLE heap = GetProcessHeap();
+    int capacity = 0;
+    listing_cursor cursor;
+    listing_file file;
+    listing_begin(&cursor, job->listing_text);
+    while (listing_next(&cursor, &file)) {
+        if (job->file_count == capacity) {
+            capacity = capacity == 0 ? 16 : capacity * 2;
+            SIZE_T size = capacity * sizeof file;
+            void *grown = job->files == NULL ? HeapAlloc(heap, 0, size) : HeapReAlloc(heap, 0, job->files, size);
+            if (grown == NULL)
+                fail_api_call("HeapAlloc");
+            job->files = (listing_file *)grown;
+        }
+        job->files[job->file_count++] = file;
+    }
+}
+
 static void list_image(install_job *job)
 {
     log_message(job, 21);
@@ -64,6 +86,13 @@ static void list_image(install_job *job)
     if (listing_total(job->listing_text, &total)) {
         log_message(job, 22);
         log_append(job, job->listing_text);
+        discard_listing(job);
+        job_fail(job);
+        return;
+    }
+    read_files(job);
+    if (listing_verdict(job->files, job->file_count) != listing_usable) {
+        log_message(job, 18);
         discard_listing(job);
         job_fail(job);
         return;
@@ -107,7 +136,8 @@ static void check_space(install_job *job)
         return;
     }
     if (!space_is_enough(available.QuadPart, job->total_size)) {
-        log_formatted(job, load_message(28), total_megabytes(job->total_size));
+        long long need = space_needed_mb(job->total_size);
+        log_formatted(job, load_message(28), need > INT_MAX ? INT_MAX : (int)need);
         job_fail(job);
         return;
     }

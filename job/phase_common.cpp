@@ -2,19 +2,37 @@
 
 #include <stdarg.h>
 
+#include "job/path_parts.h"
 #include "messages/format_text.h"
 #include "messages/messages.h"
+#include "platform/system_calls.h"
 
 void discard_listing(install_job *job)
 {
-    HeapFree(GetProcessHeap(), 0, job->listing_text);
+    HANDLE heap = GetProcessHeap();
+    if (job->listing_text != NULL)
+        HeapFree(heap, 0, job->listing_text);
+    if (job->files != NULL)
+        HeapFree(heap, 0, job->files);
     job->listing_text = NULL;
+    job->files = NULL;
+    job->file_count = 0;
 }
 
 void fail_text_too_long(install_job *job)
 {
     log_message(job, 18);
-    log_append(job, "(path or command line longer than 1023 bytes)\r\n");
+    job_fail(job);
+}
+
+void fail_with_system_text(install_job *job)
+{
+    // Copied at once: the log calls below may change the thread's last error.
+    char reason[text_buffer_size];
+    format_text(reason, "%s", last_error_text());
+    log_message(job, 18);
+    log_append(job, reason);
+    log_append(job, "\r\n");
     job_fail(job);
 }
 
@@ -31,4 +49,32 @@ int log_formatted(install_job *job, const char *format, ...)
     }
     log_append(job, text);
     return 0;
+}
+
+int enter_installer_folder(void)
+{
+    char folder[text_buffer_size];
+    DWORD length = GetModuleFileNameA(NULL, folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder)
+        return 1;
+    int cut = last_backslash(folder);
+    // "X:" alone would be the drive's current folder, not its root.
+    if (cut == 2 && folder[1] == ':')
+        cut++;
+    if (cut >= 0)
+        folder[cut] = '\0';
+    if (!SetCurrentDirectoryA(folder))
+        fail_api_call("SetCurrentDirectory");
+    return 0;
+}
+
+int is_link(const char *path)
+{
+    DWORD attributes = path_attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+int remove_link_at(const char *path)
+{
+    return is_link(path) && !remove_link(path);
 }

@@ -3,12 +3,28 @@
 #include "job/job.h"
 
 // Formats a log text and appends it. A text that does not fit its 1024-byte buffer is
-// never shown cut: the step fails instead (message 18 and a line saying why) and 1 is
-// returned; the caller then goes to its checkpoint.
+// never shown cut: the step fails instead (message 18) and 1 is returned; the caller then
+// goes to its checkpoint.
 int log_formatted(install_job *job, const char *format, ...);
 
-// Frees the job's listing once nothing needs it any more.
+// Frees the job's listing and its file table once nothing needs them any more.
 void discard_listing(install_job *job);
 
 // The failure of a step whose path or command line does not fit its buffer.
 void fail_text_too_long(install_job *job);
+
+// The failure of a step whose system call failed: message 18, the system's text, a line end.
+void fail_with_system_text(install_job *job);
+
+// Makes the installer's own folder the current one, so that the tools and data files beside
+// it are found by name. 1 when its path does not fit the buffer; fatal when it cannot be
+// entered.
+int enter_installer_folder(void);
+
+// 1 when path is a link (a reparse point) of any kind.
+int is_link(const char *path);
+
+// Run with administrator rights, a write would follow a link planted on the target. Before
+// writing at path, a link there is removed itself. 1 when it cannot be (the last error says
+// why), 0 when nothing is left in the way.
+int remove_link_at(const char *path);

@@ -2,26 +2,13 @@
 // file, and each finished file checked against its listed size.
 #include "job/job.h"
 #include "job/listing.h"
+#include "job/path_parts.h"
 #include "job/phase_common.h"
 #include "messages/format_text.h"
 #include "messages/messages.h"
 #include "tools/child_runner.h"
 
 enum { poll_interval_ms = 250 };
-
-// Size of a file another program is writing; 0 when it cannot be opened. 64 bits, since
-// a squashfs image may pass 4 GiB on NTFS.
-static long long size_of_file(const char *path)
-{
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_READONLY, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    LARGE_INTEGER size;
-    BOOL known = GetFileSizeEx(file, &size);
-    CloseHandle(file);
-    return known ? size.QuadPart : 0;
-}
 
 static void free_text(char *text)
 {
@@ -31,20 +18,25 @@ static void free_text(char *text)
 // The outcome of one file: 0 to go on with the next, 1 to leave the loop.
 static int extract_one(install_job *job, const listing_file *file)
 {
-    if (log_formatted(job, load_message(29), job->drive, "zerka\\", file->name))
+    // The line names the file where "7z e", which drops the folders, puts it.
+    if (log_formatted(job, load_message(29), job->drive, "zerka\\", last_component(file->name)))
         return 1;
-    // Inside double quotes 7z would still take these for a switch, a list file or a
-    // wildcard; a quote would end the argument early.
-    if (!listing_name_is_safe(file->name)) {
-        log_message(job, 18);
-        job_fail(job);
-        return 1;
-    }
     char command[text_buffer_size];
     char target[text_buffer_size];
     if (extraction_command(command, job->drive, job->image, file->name) ||
         extraction_target(target, job->drive, file->name)) {
         fail_text_too_long(job);
+        return 1;
+    }
+    // A linked folder would take the files wherever it points; a linked file is removed.
+    char folder[] = {job->drive, ':', '\\', 'z', 'e', 'r', 'k', 'a', '\0'};
+    if (is_link(folder)) {
+        log_message(job, 18);
+        job_fail(job);
+        return 1;
+    }
+    if (remove_link_at(target)) {
+        fail_with_system_text(job);
         return 1;
     }
 
@@ -56,7 +48,7 @@ static int extract_one(install_job *job, const listing_file *file)
     for (;;) {
         // The wait ends at once when 7z exits, so the next file starts without delay.
         DWORD waited = WaitForSingleObject(process.hProcess, poll_interval_ms);
-        long long current = size_of_file(target);
+        long long current = file_size_of(target);
         progress_set(job, extraction_position(current, job->copied_size, job->total_size));
 
         if (!job_is_running(job)) {
@@ -82,7 +74,7 @@ static int extract_one(install_job *job, const listing_file *file)
         }
         free_text(text);
 
-        if (size_of_file(target) != file->size) {
+        if (file_size_of(target) != file->size) {
             log_message(job, 30);
             job_fail(job);
             return 1;
@@ -95,16 +87,11 @@ static int extract_one(install_job *job, const listing_file *file)
 
 int run_extraction(install_job *job)
 {
-    listing_cursor cursor;
-    listing_file file;
     int completed = 1;
-    if (job->listing_text != NULL) {
-        listing_begin(&cursor, job->listing_text);
-        while (listing_next(&cursor, &file)) {
-            if (!job_is_running(job) || extract_one(job, &file)) {
-                completed = 0;
-                break;
-            }
+    for (int i = 0; i < job->file_count; i++) {
+        if (!job_is_running(job) || extract_one(job, &job->files[i])) {
+            completed = 0;
+            break;
         }
     }
     // A listing whose total reads 0 gives the bar nothing to divide by; show the share done.

@@ -1,41 +1,21 @@
 // Boot set-up of a removable drive: syslinux.cfg from beside the installer to the drive's
 // root, then the SYSLINUX installer run on the drive.
-#include <string.h>
-
 #include "job/job.h"
 #include "job/phase_common.h"
 #include "messages/format_text.h"
 #include "messages/messages.h"
 #include "tools/child_runner.h"
 
-// The installer's own folder becomes the current one, so "syslinux.cfg" is the file
-// beside it. 1 when the path does not fit.
-static int enter_installer_folder(void)
-{
-    char folder[text_buffer_size];
-    DWORD length = GetModuleFileNameA(NULL, folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder)
-        return 1;
-    char *last = strrchr(folder, '\\');
-    if (last != NULL)
-        *last = '\0';
-    if (!SetCurrentDirectoryA(folder))
-        fail_api_call("SetCurrentDirectory");
-    return 0;
-}
-
 static void copy_configuration(install_job *job)
 {
+    if (enter_installer_folder()) {
+        fail_text_too_long(job);
+        return;
+    }
     char target[text_buffer_size];
     format_text(target, "%c:\\syslinux.cfg", job->drive);
-    if (!CopyFileA("syslinux.cfg", target, FALSE)) {
-        // Taken at once: the log calls below may change the thread's last error.
-        char reason[text_buffer_size];
-        format_text(reason, "%s", last_error_text());
-        log_message(job, 18);
-        log_append(job, reason);
-        log_append(job, "\r\n");
-        job_fail(job);
+    if (remove_link_at(target) || !CopyFileA("syslinux.cfg", target, FALSE)) {
+        fail_with_system_text(job);
         return;
     }
     log_message(job, 20);
@@ -64,10 +44,6 @@ static void install_boot_loader(install_job *job)
 
 int run_removable_boot_setup(install_job *job)
 {
-    if (enter_installer_folder()) {
-        fail_text_too_long(job);
-        return checkpoint(job);
-    }
     if (log_formatted(job, load_message(31), job->drive) == 0)
         copy_configuration(job);
     if (checkpoint(job))

@@ -1,5 +1,7 @@
 list(APPEND portable_sources
-  ${CMAKE_CURRENT_LIST_DIR}/listing.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/listing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/path_parts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/boot_menus.cpp)
 list(APPEND windows_sources
   ${CMAKE_CURRENT_LIST_DIR}/progress_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install_worker.cpp

@@ -1,9 +1,8 @@
 #include "main/picture_link.h"
 
 #include "main/main_dialog.h"
+#include "main/unelevated_open.h"
 #include "resources/resource_ids.h"
-
-#include <shellapi.h>
 
 WNDPROC picture_prev_proc;
 int picture_tracking;
@@ -44,7 +43,8 @@ LRESULT CALLBACK picture_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
         }
         break;
     case WM_LBUTTONDOWN:
-        ShellExecuteA(window, "open", home_page_url, NULL, NULL, SW_SHOWNORMAL);
+        // Not from here: a browser started by this elevated program would be elevated too.
+        open_unelevated(window, home_page_url);
         break;
     case WM_MOUSELEAVE:
         SetCursor(LoadCursorA(NULL, IDC_ARROW));

@@ -1,4 +1,5 @@
 #include "main/main_dialog.h"
+#include "messages/messages.h"
 #include "resources/resource_ids.h"
 
 #include <commctrl.h>
@@ -13,5 +14,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     app_instance = instance;
-    return (int)DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, main_dialog_proc, 0);
+    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, main_dialog_proc, 0);
+    return fatal_error_reported() ? exit_api_failure : (int)result;
 }

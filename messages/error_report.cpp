@@ -50,8 +50,18 @@ void report_api_error(const char *call_name)
     MessageBoxA(NULL, text, "Error", MB_ICONERROR);
 }
 
+static volatile LONG fatal_report_begun;
+
+int fatal_error_reported(void)
+{
+    return InterlockedCompareExchange(&fatal_report_begun, 0, 0) != 0;
+}
+
 void fail_api_call(const char *call_name)
 {
+    // The box has no owner: the user may close every window meanwhile, and the program must
+    // still end as failed however it ends.
+    InterlockedExchange(&fatal_report_begun, 1);
     report_api_error(call_name);
     ExitProcess(exit_api_failure);
 }

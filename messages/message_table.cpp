@@ -7,7 +7,7 @@ enum { message_buffer_count = 16, message_buffer_size = 1024 };
 static char message_buffers[message_buffer_count][message_buffer_size];
 static volatile LONG message_index;
 
-unsigned long claim_message_slot(void)
+static unsigned long claim_message_slot(void)
 {
     // Each claim is a distinct number, so two threads never share a buffer they just claimed.
     return (unsigned long)InterlockedIncrement(&message_index);

@@ -5,9 +5,6 @@
 // An id that cannot be loaded shows the "LoadString" box and ends the process with code 3.
 const char *load_message(int id);
 
-// The next of the 16 message buffers, as a running claim number (buffer = number % 16).
-unsigned long claim_message_slot(void);
-
 // The system's text for the calling thread's last-error code, trailing line break included.
 const char *last_error_text(void);
 
@@ -16,6 +13,9 @@ void report_api_error(const char *call_name);
 
 // report_api_error, then ExitProcess(3): for calls the program cannot go on without.
 [[noreturn]] void fail_api_call(const char *call_name);
+
+// 1 once fail_api_call has begun: the process then ends with exit code 3 on every path.
+int fatal_error_reported(void);
 
 // Exit codes of the process.
 enum { exit_api_failure = 3, exit_out_of_memory = 2 };

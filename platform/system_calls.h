@@ -2,10 +2,16 @@
 #include <windows.h>
 
 // The few system calls that Wine cannot answer as real Windows does (the storage queries,
-// the shell's format dialog). The product links system_calls_real.cpp, which calls the
-// system directly; the Wine test bed links a double that can answer for chosen volumes.
+// the shell's format dialog, links). The product links system_calls_real.cpp, which calls
+// the system directly; the Wine test bed links a double that can answer for chosen paths.
 
 HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes);
 BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void *out,
                        DWORD out_size, DWORD *returned);
 int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options);
+
+// GetFileAttributesA. Wine reports no FILE_ATTRIBUTE_REPARSE_POINT for a file symlink.
+DWORD path_attributes(const char *path);
+// Removes the link at path itself, never what it points to (Wine's DeleteFileA would
+// delete the target of a file symlink).
+BOOL remove_link(const char *path);

@@ -17,3 +17,18 @@ int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)
 {
     return (int)SHFormatDrive(owner, drive, format_id, options);
 }
+
+DWORD path_attributes(const char *path)
+{
+    return GetFileAttributesA(path);
+}
+
+BOOL remove_link(const char *path)
+{
+    // Windows removes a symbolic link or junction itself, not its target; a directory link
+    // goes with RemoveDirectory, a file link with DeleteFile.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return RemoveDirectoryA(path);
+    return DeleteFileA(path);
+}

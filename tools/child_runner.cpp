@@ -111,20 +111,18 @@ DWORD finish_child(PROCESS_INFORMATION *process_info)
     return exit_code;
 }
 
-DWORD file_size_of(const char *path)
+long long file_size_of(const char *path)
 {
     // No access asked, so a file another program holds open for writing can still be measured.
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_READONLY, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    DWORD high = 0;
-    DWORD low = GetFileSize(file, &high);
+    // All 64 bits: a squashfs image may pass 4 GiB on NTFS.
+    LARGE_INTEGER size;
+    BOOL known = GetFileSizeEx(file, &size);
     CloseHandle(file);
-    // A size whose low half is all ones reads as the failure value; it counts as unknown.
-    if (low == INVALID_FILE_SIZE)
-        return 0;
-    return low;
+    return known ? size.QuadPart : 0;
 }
 
 struct output_drain {

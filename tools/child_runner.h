@@ -15,8 +15,8 @@ DWORD run_and_wait(char *command_line);
 // and closes its thread and process handles.
 DWORD finish_child(PROCESS_INFORMATION *process_info);
 
-// Current size of a file (low 32 bits), 0 when it cannot be opened or measured.
-DWORD file_size_of(const char *path);
+// Current size of a file in bytes, 0 when it cannot be opened or measured.
+long long file_size_of(const char *path);
 
 // For a caller that polls a child instead of reading it: a thread drains the pipe while the
 // child runs, so a child never blocks on a full pipe.
