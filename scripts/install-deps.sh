@@ -11,7 +11,9 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       wine wine32:i386 xvfb xauth fonts-wqy-microhei imagemagick
       xorriso squashfs-tools dpkg-dev xz-utils python3 ca-certificates
       fdisk
-      x11-utils)
+      x11-utils
+      nasm gcc-multilib libc6-dev-i386 uuid-dev libext2fs-dev
+      grub-pc-bin grub-common syslinux syslinux-common mtools dosfstools cpio qemu-system-x86 unzip)
 
 missing=()
 for p in "${pkgs[@]}"; do
