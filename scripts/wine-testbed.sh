@@ -19,7 +19,6 @@ stop_testbed() {
     kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
     rm -f "$state/xvfb.pid"
   fi
-  if mountpoint -q "$state/drives/s" 2>/dev/null; then umount "$state/drives/s" || true; fi
 }
 
 if [ "$cmd" = stop ]; then stop_testbed; exit 0; fi
@@ -45,7 +44,6 @@ f cdrom CDROM
 g network NETDISK
 h floppy -
 r floppy -
-s floppy SMALL
 u hd USBDISK"
 {
   echo REGEDIT4
@@ -70,11 +68,6 @@ done <<<"$drives"
 # A removable drive whose medium cannot be read: its device is an empty image.
 : >"$state/unreadable-medium.img"
 ln -sfn "$state/unreadable-medium.img" "$WINEPREFIX/dosdevices/r::"
-# A small removable volume with an exact free space, for the space checks.
-if mount -t tmpfs -o size=4m tmpfs "$state/drives/s" 2>/dev/null; then
-  printf 'SMALL\n' >"$state/drives/s/.windows-label"
-  touch "$state/small-drive-is-tmpfs"
-fi
 # The host root as Z: would be one more fixed drive in every list; programs are started by C:\ paths.
 rm -f "$WINEPREFIX/dosdevices/z:"
 ln -sfn "$build" "$WINEPREFIX/drive_c/build"

@@ -1,0 +1,232 @@
+#include "driver.h"
+
+#include <commctrl.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "resources/resource_ids.h"
+
+std::string msg(int id, ...)
+{
+    static HMODULE table = LoadLibraryExA(INSTALLER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    char format[1024] = "", text[4096];
+    LoadStringA(table, id, format, sizeof format);
+    va_list args;
+    va_start(args, id);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+std::string system_text(DWORD code)
+{
+    char text[1024] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, LANG_USER_DEFAULT, text,
+                   sizeof text, nullptr);
+    return text;
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+void write_file(const std::string &path, const std::string &bytes)
+{
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void remove_tree(const std::string &path)
+{
+    if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) return;  // never into a link's target
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        std::string name = found.cFileName, full = path + "\\" + name;
+        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(full.c_str());
+        else if (name != "." && name != "..") remove_tree(full);
+    }
+    FindClose(search);
+    RemoveDirectoryA(path.c_str());
+}
+
+bool ends_with(const std::string &text, const std::string &tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Never closed: a stand-in that opens the event only later must still find it set.
+void open_gate(const char *name) { SetEvent(CreateEventA(nullptr, TRUE, FALSE, name)); }
+
+bool wait_until(const std::function<bool()> &condition, int timeout_ms)
+{
+    for (DWORD start = GetTickCount(); !condition(); Sleep(20))
+        if ((int)(GetTickCount() - start) > timeout_ms) return false;
+    return true;
+}
+
+PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env)
+{
+    std::map<std::string, std::string> entries;  // ours, changed by env ("NAME=" removes NAME)
+    char *block = GetEnvironmentStringsA();
+    for (const char *entry = block; *entry; entry += strlen(entry) + 1)
+        if (const char *equals = strchr(entry + 1, '=')) entries[std::string(entry, equals)] = equals + 1;
+    FreeEnvironmentStringsA(block);
+    for (const std::string &change : env) entries[change.substr(0, change.find('='))] = change.substr(change.find('=') + 1);
+    std::string environment, command = line, folder = line.substr(1, line.rfind('\\') - 1);
+    for (const auto &entry : entries)
+        if (!entry.second.empty()) environment += entry.first + "=" + entry.second + '\0';
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    // A quoted program starts in its own folder, where the installer looks for its tools.
+    CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, &(environment += '\0')[0],
+                   line[0] == '"' ? folder.c_str() : nullptr, &startup, &process);
+    return process;
+}
+
+long wait_exit(const PROCESS_INFORMATION &process)
+{
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    return (long)code;
+}
+
+std::string text_of(HWND window)
+{
+    std::string text(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');
+    text.resize(SendMessageA(window, WM_GETTEXT, text.size(), (LPARAM)&text[0]));
+    return text;
+}
+std::string item_text(HWND dialog, int id) { return text_of(GetDlgItem(dialog, id)); }
+void set_item_text(HWND dialog, int id, const std::string &text) { SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, (LPARAM)text.c_str()); }
+void click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+bool is_checked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+HWND focused(HWND dialog)
+{
+    GUITHREADINFO info = {sizeof info};
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    return info.hwndFocus;
+}
+
+void press_key(HWND window, UINT key)
+{
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+struct dialog_search { DWORD pid; HWND owner; bool box; HWND found; };
+
+static BOOL CALLBACK match_dialog(HWND window, LPARAM parameter)
+{
+    dialog_search *s = (dialog_search *)parameter;
+    DWORD process = 0;
+    char name[16] = "";
+    GetWindowThreadProcessId(window, &process);
+    GetClassNameA(window, name, sizeof name);
+    if (process == s->pid && IsWindowVisible(window) && !strcmp(name, "#32770") &&
+        (!s->owner || GetWindow(window, GW_OWNER) == s->owner) && (GetDlgItem(window, 0xFFFF) != nullptr) == s->box)
+        s->found = window;
+    return s->found == nullptr;
+}
+
+HWND find_dialog(DWORD pid, HWND owner, bool box)
+{
+    dialog_search s = {pid, owner, box, nullptr};
+    wait_until([&] { return EnumWindows(match_dialog, (LPARAM)&s), s.found != nullptr; });
+    return s.found;
+}
+
+std::string take_box(DWORD pid, HWND owner, std::string *caption)
+{
+    HWND box = find_dialog(pid, owner, true);
+    if (caption) *caption = text_of(box);
+    std::string text = box ? item_text(box, 0xFFFF) : "<no box>";
+    click(box, IDOK);
+    wait_until([&] { return !IsWindow(box); });
+    return text;
+}
+
+installer::installer(const char *exe, const std::vector<std::string> &env)
+    : process(start_program(std::string("\"") + exe + "\"", env)), main(find_dialog(pid(), nullptr, false)) {}
+
+installer::~installer()
+{
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
+std::vector<std::string> installer::drives() const
+{
+    std::vector<std::string> entries;
+    for (int i = 0; i < SendDlgItemMessageA(main, IDC_DRIVE_LIST, CB_GETCOUNT, 0, 0); i++) {
+        wchar_t wide[256] = {};  // Wine hands CB_GETLBTEXT across processes as UTF-16 only
+        char text[512] = "";
+        SendDlgItemMessageW(main, IDC_DRIVE_LIST, CB_GETLBTEXT, i, (LPARAM)wide);
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+void installer::pick(char letter) const
+{
+    std::vector<std::string> entries = drives();
+    for (size_t i = 0; i < entries.size(); i++)
+        if (entries[i][0] == letter) SendDlgItemMessageA(main, IDC_DRIVE_LIST, CB_SETCURSEL, i, 0);
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_LIST, letter ? CBN_SELCHANGE : CBN_DROPDOWN), 0);
+}
+
+bool installer::start(const std::string &image, char drive, bool format)
+{
+    set_item_text(main, IDC_IMAGE_PATH, image);
+    pick(drive);
+    if (format != is_checked(main, IDC_FORMAT)) SendDlgItemMessageA(main, IDC_FORMAT, BM_CLICK, 0, 0);
+    click(main, IDC_START);
+    return (progress = find_dialog(pid(), main, false)) != nullptr;
+}
+
+int installer::bar() const { return (int)SendDlgItemMessageA(progress, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0); }
+bool installer::log_ends_with(const std::string &tail) const { return wait_until([&] { return ends_with(log(), tail); }); }
+bool installer::finish() const
+{
+    return wait_until([&] { return ends_with(log(), msg(37)) || ends_with(log(), msg(38)); }, 120000);
+}
+
+std::string listing(const std::vector<std::string> &names, long long size, bool totals, bool old)
+{
+    const std::string dashes = "------------------- ----- ------------ ------------  ------------------------\r\n";
+    std::string text = "7-Zip\r\n\r\n--\r\nType = Iso\r\n\r\n   Date      Time    Attr         Size   Compressed  Name\r\n" + dashes;
+    char line[256];
+    for (const std::string &name : names) {
+        snprintf(line, sizeof line, "2026-12-06 20:13:54 %s %12lld %12lld  ", old ? "     " : ".....", size, size);
+        text += line + name + "\r\n";
+    }
+    long long total = size * (long long)names.size();
+    snprintf(line, sizeof line, old ? "%32lld %12lld  %u files, 0 folders\r\n" : "2026-12-06 20:13:54       %12lld %12lld  %u files\r\n",
+             total, total, (unsigned)names.size());
+    return text + dashes + (totals ? line : "");
+}
+
+std::vector<std::string> fake7z(const std::string &text, long long size)
+{
+    return {"ZERKA_DOUBLE_7Z_L_STDOUT=" + text, "ZERKA_DOUBLE_7Z_E_WRITE=" + std::to_string(size)};
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}

@@ -1,0 +1,151 @@
+// The installer's own code in this process under Wine: the child process runner with real
+// children (tool_double.exe beside this program), sector reads through the Windows runtime and
+// the drive log. tests/job/boot_ini_test.cpp runs here too, on msvcrt's text files. Started with
+// --helper, this program meets the endings a test cannot survive in its own process.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include "disk/drive_log.h"
+#include "disk/xdio.h"
+#include "driver.h"
+#include "messages/messages.h"
+#include "tools/child_runner.h"
+
+namespace {
+
+// "FIELD=value" for the stand-in's children of this process; "FIELD=" removes it.
+void set(const std::string &setting)
+{
+    std::string value = setting.substr(setting.find('=') + 1);
+    SetEnvironmentVariableA(("ZERKA_DOUBLE_TOOL_DOUBLE_" + setting.substr(0, setting.find('='))).c_str(),
+                            value.empty() ? nullptr : value.c_str());
+}
+
+// The stand-in started with these settings and arguments, found beside this program.
+struct child {
+    std::vector<std::string> settings;
+    PROCESS_INFORMATION process;
+    HANDLE output;
+    child(std::vector<std::string> settings, std::string line = "tool_double.exe") : settings(settings)
+    {
+        for (const std::string &s : settings) set(s);
+        output = run_captured(&line[0], &process, 0);
+    }
+    ~child()
+    {
+        for (const std::string &s : settings) set(s.substr(0, s.find('=') + 1));
+    }
+};
+
+std::string text_of(char *text)
+{
+    std::string result = text;
+    HeapFree(GetProcessHeap(), 0, text);
+    return result;
+}
+
+}  // namespace
+
+TEST(Runner, HandlesPassedOnOnlyWhereMeant)
+{
+    {  // a child holding a copy of the read end would never see the pipe break once we close ours
+        child c({"FLOOD=10000000"});
+        CloseHandle(c.output);
+        EXPECT_EQ(WaitForSingleObject(c.process.hProcess, 20000), WAIT_OBJECT_0);
+        finish_child(&c.process);
+    }
+    // An inheritable handle of ours reaches a captured child, never one of run_and_wait.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    char probe[32];
+    snprintf(probe, sizeof probe, "PROBE=%lx", (unsigned long)(ULONG_PTR)CreateEventA(&inherit, TRUE, FALSE, nullptr));
+    child c({probe});
+    text_of(read_all(c.output));
+    EXPECT_EQ(finish_child(&c.process), 1u);
+    char line[] = "tool_double.exe";
+    EXPECT_EQ(run_and_wait(line), 0u);
+}
+
+TEST(Runner, OutputOfAGrandchildAfterItsParentEndedIsKept)
+{
+    child c({"PARENT_SPAWN=late", "LATE_STDOUT=from the grandchild", "LATE_GATE=grandchild"}, "tool_double.exe parent");
+    EXPECT_EQ(finish_child(&c.process), 0u);
+    open_gate("grandchild");
+    EXPECT_EQ(text_of(read_all(c.output)), "from the grandchild");
+}
+
+TEST(Runner, FileSizeOfAFileBeingWrittenPastFourGibibytes)
+{
+    EXPECT_EQ(file_size_of("C:\\missing"), 0);
+    HANDLE file = CreateFileA("C:\\growing", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = (5LL << 30) + 7;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    EXPECT_EQ(file_size_of("C:\\growing"), (5LL << 30) + 7);  // while its writer holds it open
+    CloseHandle(file);
+    DeleteFileA("C:\\growing");
+}
+
+TEST(Disk, SectorsPastFourGibibytesAndPartitionNamesThroughTheWindowsRuntime)
+{
+    unsigned char sector[512];
+    const struct { const char *name; uint32_t seek; int marker, next; } reads[] = {
+        {"(hd4)", (1u << 23) + 2048, 0xB4, 0}, {"(hd4)", (1u << 23) + 2063, 0xBF, 1}, {"(hd1,4)", 0, 0xA4, 0}};
+    for (const auto &r : reads) {
+        xdio_handle *disk = xdio_open(r.name, 0);
+        ASSERT_NE(disk, nullptr) << r.name;
+        EXPECT_TRUE((!r.seek || xdio_seek(disk, r.seek) == 0) && xdio_read(disk, sector, 1) == 0 && sector[0] == r.marker) << r.name;
+        EXPECT_EQ(xdio_read(disk, sector, 1), r.next) << "the sector after, on " << r.name;
+        xdio_close(disk);
+    }
+}
+
+TEST(Disk, DriveLogListsVolumesAndPartitionsAndLeavesNoHandleOpen)
+{
+    // E: is partition 4 of disk 1; H:'s device number query fails with a code that has no text.
+    SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", "E:device=1,partition=5,start=1056256,length=512000;H:fail_number=0x2000ABCD;D:fail_open=5");
+    // Wine counts no handles, but hands out the lowest free value: a handle left open moves it.
+    auto lowest_free_handle = [] { HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr); CloseHandle(probe); return probe; };
+    drive_log();
+    HANDLE before = lowest_free_handle();
+    drive_log();
+    EXPECT_EQ(lowest_free_handle(), before);
+    std::string log = read_file("C:\\kestrix_drive.log");
+    for (std::string line : {"CreateFile(\\\\.\\D:): " + system_text(5), std::string("[winapi] dev=E:(d1p5) offset=2063 size=1000\r\n"),
+                             std::string("DeviceIoControl(\\\\.\\H:,IOCTL_STORAGE_GET_DEVICE_NUMBER): \r\n"),
+                             std::string("[xdio] dev=hdb1 offset=63 size=937\r\n[xdio] dev=hdb2 offset=2000 size=8000\r\n"
+                                         "[xdio] dev=hdb4 offset=1100 size=800\r\n[xdio] dev=hdb5 offset=2063 size=1000\r\n"
+                                         "[xdio] dev=hdb6 offset=3163 size=1900\r\n[xdio] dev=hdc1 offset=2048 size=8192\r\n")})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\nin\n" << log;
+    EXPECT_EQ(log.find("hdd"), std::string::npos);  // disk 3 has no signature
+    SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", nullptr);
+}
+
+// message ID: looks message ID up. report NAME: reports NAME as failed with last-error 5.
+// readfail: reads a child's output from a handle that cannot be read. nomem: reads a large output
+// with no memory left to hold it.
+static int helper(const std::string &mode, const char *argument)
+{
+    if (mode == "message") load_message(atoi(argument));
+    if (mode == "report") SetLastError(5), report_api_error(argument);
+    if (mode == "readfail") read_all(CreateFileA("C:\\unreadable", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (mode == "nomem") {
+        child flood({});  // its FLOOD setting comes from the test
+        // Leave 16 MiB of address space: the output block can grow to 8 MiB and no further.
+        void *room = VirtualAlloc(nullptr, 16 << 20, MEM_RESERVE, PAGE_NOACCESS);
+        for (SIZE_T size = (SIZE_T)1 << 30; size >= 65536; size /= 2)
+            while (VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)) {}
+        VirtualFree(room, 0, MEM_RELEASE);
+        read_all(flood.output);
+        return 1;  // it fitted after all
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 2 && std::string(argv[1]) == "--helper") return helper(argv[2], argc > 3 ? argv[3] : "");
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,1 +1,0 @@
-zerka_wine_test(main_dialog_tests SOURCES main_dialog_tests.cpp)

@@ -1,2 +1,0 @@
-zerka_wine_test(progress_dialog_tests SOURCES progress_dialog_tests.cpp fake_system_calls.cpp
-  LIBS install_support zerka_core zerka_resources)

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The release zip, unpacked into an empty folder of a fresh Wine prefix, installs onto a removable
+# drive from there. Wine has no chkdsk and cannot write a boot sector: only those two stand-ins are
+# put beside what the zip holds.
+set -euo pipefail
+build=$(cd "$1" && pwd) source=$(cd "$(dirname "$0")/../.." && pwd)
+state=$build/release-testbed
+zip=$source/$("$source/scripts/make-release.sh" "$build")
+trap '"$source/scripts/wine-testbed.sh" stop "$state"' EXIT
+"$source/scripts/wine-testbed.sh" start "$state" "$build"
+mkdir "$state/prefix/drive_c/release"
+unzip -q "$zip" -d "$state/prefix/drive_c/release"
+folder=$(cd "$state/prefix/drive_c/release" && echo zerka-installer-*)
+for tool in chkdsk syslinux; do cp "$build/tests/win/tool_double.exe" "$state/prefix/drive_c/release/$folder/$tool.exe"; done
+"$source/scripts/wine-run.sh" "$state" "$build/tests/win/demo_install.exe" "C:\\release\\$folder\\zerka-installer.exe" 'C:\images\small.iso' D
+cmp "$state/drives/d/zerka/vmlinuz" "$state/prefix/drive_c/images/small/vmlinuz"
