@@ -1,0 +1,202 @@
+// The sector layer, its name grammar and the partition walk, on disk images made at run time.
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <array>
+#include <filesystem>
+
+#include "disk/partition_walk.h"
+
+namespace fs = std::filesystem;
+
+static int sector_reads;  // the link wraps xdio_read to count the walk's reads
+extern "C" int __real__Z9xdio_readP11xdio_handlePvi(xdio_handle *, void *, int);
+extern "C" int __wrap__Z9xdio_readP11xdio_handlePvi(xdio_handle *disk, void *buffer, int count)
+{
+    ++sector_reads;
+    return __real__Z9xdio_readP11xdio_handlePvi(disk, buffer, count);
+}
+
+struct entry { uint8_t type; uint32_t start, length; };
+// A sector to write and its signature (0: none); its boot code, which the walk ignores, holds its number.
+struct table { uint32_t sector; std::vector<entry> entries; uint16_t signature = 0xAA55; };
+using layout = std::vector<table>;
+
+// A sparse image in memory, left open for the process; its path opens it again.
+static std::string write_image(const layout &tables, uint64_t sectors = 1 << 16)
+{
+    int fd = memfd_create("image", 0);
+    EXPECT_EQ(ftruncate(fd, (off_t)(sectors * 512)), 0);
+    for (const table &t : tables) {
+        uint8_t bytes[512] = {};
+        memcpy(bytes, &t.sector, 4);
+        for (size_t i = 0; i < t.entries.size(); ++i)  // type, start, length; the padding lands on the CHS end
+            memcpy(bytes + 446 + 16 * i + 4, &t.entries[i], sizeof(entry));
+        memcpy(bytes + 510, &t.signature, 2);
+        EXPECT_EQ(pwrite(fd, bytes, 512, (off_t)t.sector * 512), 512);
+    }
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// Slot 0 an extended partition at base; count EBRs step sectors apart hold logical, the last {0x83, 0, 1}.
+static layout chain(uint32_t base, uint32_t count, uint32_t step, entry logical)
+{
+    layout tables = {{0, {{5, base, count * step}}}};
+    for (uint32_t i = 0; i + 1 < count; ++i)
+        tables.push_back({base + i * step, {logical, {5, (i + 1) * step, step}}});
+    tables.push_back({base + (count - 1) * step, {{0x83, 0, 1}}});
+    return tables;
+}
+
+using part = std::array<uint32_t, 4>;  // number, type, start, length
+struct walk { std::vector<part> parts; std::vector<int> reads; };  // reads of each call
+
+// Calls the walk until it gives 1: wanted 255 enumerates, any other number is looked up.
+static walk run_walk(const std::string &path, int wanted)
+{
+    walk w;
+    xdio_handle *disk = xdio_open(path.c_str(), 0);
+    xdio_partition p = {255, (uint8_t)wanted, 0xEE, 0xEEEEEEEE, 0xEEEEEEEE, 0xEEEEEEEE};  // the walk sets
+    for (int result = 0; disk && result == 0 && w.reads.size() < 300; w.reads.push_back(sector_reads)) {
+        sector_reads = 0;
+        if ((result = xdio_next_partition(disk, &p)) == 0) w.parts.push_back({p.number, p.type, p.start, p.length});
+    }
+    EXPECT_TRUE(disk && w.reads.size() < 300 && p.wanted == wanted) << "opens, ends, keeps wanted";
+    xdio_close(disk);
+    return w;
+}
+
+const table ext = {0, {{5, 100, 900}}};
+const part ext_part = {0, 5, 100, 900};
+
+// The enumeration, and the sector reads of each of its calls; looking up any number must agree.
+struct walk_row { const char *name; layout tables; std::vector<part> parts = {}; std::vector<int> reads = {1}; };
+const walk_row walk_rows[] = {
+    {"example", {{0, {{7, 63, 937}, {5, 2000, 8000}, {}, {0x83, 1100, 800}}}, {2000, {{0x83, 63, 1000}, {5, 1100}}},
+                 {3100, {{0x0B, 63, 1900}}}},
+     {{0, 7, 63, 937}, {1, 5, 2000, 8000}, {3, 0x83, 1100, 800}, {4, 0x83, 2063, 1000}, {5, 0x0B, 3163, 1900}},
+     {1, 0, 0, 1, 1, 0}},
+    {"no_signature", {{0, {{0x83, 63, 100}}, 0}}}, {"no_used_slot", {{0, {{}, {}, {}, {}}}}},
+    {"used_slot_of_length_0", {{0, {{0x83, 63, 100}, {7, 500, 0}}}}}, {"at_sector_0", {{0, {{0x83, 0, 100}}}}},
+    {"overlap_by_one_sector", {{0, {{0x83, 10, 6}, {}, {}, {0x0C, 15, 9}}}}},
+    {"overlap_whose_end_passes_2_to_32", {{0, {{0x83, 0xFFFFFF00, 0x200}, {7, 0xFFFFFF80, 9}}}}},
+    {"touching_no_extended", {{0, {{7, 10, 5}, {}, {}, {0x0C, 15, 9}}}}, {{0, 7, 10, 5}, {3, 0x0C, 15, 9}}, {1, 0, 0}},
+    // Links count from the extended start, partitions from their EBR; the last link leads back.
+    {"loop_through_entry_1", {ext, {100, {{0x83, 1, 9}, {5, 100, 9}}}, {200, {{0x83, 2, 9}, {0x0F, 200, 9}}},
+                              {300, {{0x83, 3, 9}, {5, 100, 9}}}},
+     {ext_part, {4, 0x83, 101, 9}, {5, 0x83, 202, 9}, {6, 0x83, 303, 9}}, {1, 1, 1, 1, 0}},
+    {"loop_via_extended_entries_0", {ext, {100, {{5, 100}}}, {200, {{5, 200}}}, {300, {{5, 100}}}}, {ext_part}, {1, 3}},
+    {"link_wrapping_to_mbr", {{0, {{0x83, 63, 9}, {5, 100, 900}}}, {100, {{0x83, 1, 9}, {5, 0u - 100, 9}}}},
+     {{0, 0x83, 63, 9}, {1, 5, 100, 900}, {4, 0x83, 101, 9}}, {1, 0, 1, 0}},
+    // The chain ends at a link of another type; entries 2 and 3 are never links.
+    {"empty_first_ebr_takes_no_number",
+     {ext, {100, {{}, {5, 100, 9}}}, {200, {{7, 63, 400}, {0x83, 300}, {5, 300}, {5, 300}}}, {400, {{0x83, 4, 9}}}},
+     {ext_part, {4, 7, 263, 400}}, {1, 2, 0}},
+    {"extended_entry_0_takes_no_number",  // nor is the link beside it (to 150) followed; 600 has no signature
+     {ext, {100, {{5, 300}, {5, 50}}}, {150, {{0x83, 1, 1}}}, {400, {{0x83, 4, 9}, {5, 400}}}, {500, {{0x0F, 500}}},
+      {600, {{0x0C, 6, 9}}, 0}}, {ext_part, {4, 0x83, 404, 9}}, {1, 2, 2}},
+    {"only_lowest_extended_slot", {{0, {{7, 63, 9}, {0x0F, 900, 90}, {5, 100, 90}}}, {900, {{7, 9, 9}}}},
+     {{0, 7, 63, 9}, {1, 0x0F, 900, 90}, {2, 5, 100, 90}, {4, 7, 909, 9}}, {1, 0, 0, 1, 0}},
+    {"chain_of_300_ends_at_254", chain(16, 300, 16, {0x83, 0, 1}), [] {
+         std::vector<part> p = {{0, 5, 16, 4800}};
+         for (uint32_t n = 4; n < 255; ++n) p.push_back({n, 0x83, 16 * (n - 3), 1});
+         return p; }(), [] { std::vector<int> r(253, 1); r.back() = 0; return r; }()},
+    {"chain_longer_than_bound", chain(2, walk_ebr_limit + 1, 2, {}), {{0, 5, 2, 2 * walk_ebr_limit + 2}},
+     {1, walk_ebr_limit}},
+    {"chain_just_inside_bound", chain(2, walk_ebr_limit, 2, {}),
+     {{0, 5, 2, 2 * walk_ebr_limit}, {4, 0x83, 2 * walk_ebr_limit, 1}}, {1, walk_ebr_limit, 0}},
+};
+
+TEST(partition_walk, enumerates_and_looks_up_each_layout)
+{
+    for (const walk_row &row : walk_rows) {
+        SCOPED_TRACE(row.name);
+        std::string path = write_image(row.tables);
+        walk all = run_walk(path, 255);
+        EXPECT_EQ(all.parts, row.parts);
+        EXPECT_EQ(all.reads, row.reads);
+        // A look-up finds what the enumeration found, with the reads it took to get there, and ends.
+        for (int wanted = 0, i = 0, reads = 0; wanted < 255; ++wanted) {
+            walk one = run_walk(path, wanted), expected;
+            if (i < (int)all.parts.size() && (int)all.parts[i][0] == wanted)
+                expected = {{all.parts[i]}, {reads += all.reads[i++], 0}};  // braced items run in order
+            EXPECT_EQ(one.parts, expected.parts) << "wanted " << wanted;
+            if (!one.parts.empty()) EXPECT_EQ(one.reads, expected.reads) << "wanted " << wanted;
+        }
+    }
+}
+
+// sfdisk lays the disk out on its own (extended 0x0F in slot 2); the walk must find what it reports.
+TEST(partition_walk, agrees_with_sfdisk)
+{
+    std::string path = write_image({}), script = "label: dos\\n1: start=2048 size=8192 type=7\\n"
+        "3: start=10240 size=40960 type=f\\n4: start=51200 size=4096 type=83\\n5: start=12288 size=4096 type=83\\n"
+        "6: start=18432 size=2048 type=b\\n' | sfdisk -q " + path + " && sfdisk -d " + path;
+    FILE *dump = popen(("printf '" + script).c_str(), "r");
+    std::vector<part> reported;
+    char line[256];
+    for (part p; fgets(line, sizeof line, dump);)  // partition N is "<path>pN"
+        if (sscanf(line, (path + "p%u : start= %u, size= %u, type=%x").c_str(), &p[0], &p[2], &p[3], &p[1]) == 4)
+            reported.push_back({p[0] - 1, p[1], p[2], p[3]});
+    EXPECT_TRUE(pclose(dump) == 0 && reported.size() == 5) << "sfdisk made and listed five partitions";
+    EXPECT_EQ(run_walk(path, 255).parts, reported);
+}
+
+TEST(sector_layer, seeks_to_2_tib_reads_whole_sectors_stores_the_sector)
+{
+    static uint32_t data[256], tiny[4];  // not on the stack, where a huge read count may fail before reading
+    xdio_handle *h = xdio_open(write_image({{UINT32_MAX, {}, 0}}, 1ull << 32).c_str(), 0);
+    ASSERT_TRUE(h && xdio_seek(h, UINT32_MAX) == 0);
+    EXPECT_TRUE(xdio_read(h, data, 1) == 0 && data[0] == UINT32_MAX && h->sector == 0) << "the last sector, 2 TiB in";
+    ASSERT_EQ(xdio_seek(h, UINT32_MAX), 0);
+    // Counts that make no byte count for one transfer: reading the last sector would overrun tiny.
+    EXPECT_TRUE(xdio_read(h, tiny, -1) && xdio_read(h, tiny, 0x7FFFFFFF) && h->sector == UINT32_MAX);
+    EXPECT_TRUE(xdio_read(h, data, 2) == 1 && h->sector == UINT32_MAX) << "a short read";
+    xdio_close(h);
+    xdio_handle closed = {1, -1, 0};  // a seek that fails stores the sector all the same
+    EXPECT_TRUE(xdio_seek(&closed, 77) == 1 && closed.sector == 77);
+}
+
+// device: the path opened ("": the name itself, null: refused); start: where the handle stands, -1: no open.
+// Every device is one image: slot 0 an extended partition at 256, partition P >= 4 at 256 + 64 * (P - 4).
+struct name_row { const char *name, *device; int partition, start; };
+const name_row name_rows[] = {
+    {"(hd0)", "\\\\.\\PhysicalDrive0", -1, 0}, {"(hd9,29)", "\\\\.\\PhysicalDrive9", 29, 1856},
+    {"(hd0x3,4)", "\\\\.\\PhysicalDrive3", 4, 256}, {"(hd010,1)", "\\\\.\\PhysicalDrive8", 1, -1},
+    {"(hd1,035)", "\\\\.\\PhysicalDrive1", 29, 1856}, {"(hd)", "\\\\.\\PhysicalDrive0", -1, 0},
+    {"(hd1,)", "\\\\.\\PhysicalDrive1", 0, 256}, {"(hd\t+4, 5)", "\\\\.\\PhysicalDrive4", 5, 320},
+    {"(fd0)", "\\\\.\\A:", -1, 0}, {"(fd1,6)", "\\\\.\\B:", 6, 384}, {"disk.img", "", -1, 0},
+    {"x(hd10)", "", -1, 0}, {" (hd0)", "", -1, 0}, {"\\\\.\\C:", "", -1, 0}, {"(hd10)"}, {"(hd-1)"},
+    {"(hd0,-1)"}, {"(hd4294967296)"}, {"(hd-4294967295)"}, {"(hd0,4294967296)"}, {"(hd0,30)"}, {"(fd2)"},
+    {"(cd0)"}, {"(HD0)"}, {"(hd08)"}, {"(hd0"}, {"(hd0,1"}, {"(hd0)x"}, {"(hd0,1)x"},
+};
+
+TEST(sector_layer, names_open_their_device_at_the_partition_start)
+{
+    std::string image = write_image(chain(256, 26, 64, {0x83, 0, 1}), 2048);
+    std::string folder = testing::TempDir() + "zerka-names-XXXXXX";
+    fs::current_path(mkdtemp(&folder[0]));
+    // Each device path is a file here, and so is each refused name: it must not open as a path.
+    std::error_code made_before;
+    for (const name_row &row : name_rows)
+        fs::create_symlink(image, row.device && *row.device ? row.device : row.name, made_before);
+    auto before = std::distance(fs::directory_iterator("/proc/self/fd"), {});
+    for (const name_row &row : name_rows) {
+        SCOPED_TRACE(row.name);
+        char device[xdio_device_path_size];
+        int partition = 99;
+        const char *path = row.device && !*row.device ? row.name : row.device;
+        EXPECT_STREQ(xdio_translate_name(row.name, device, &partition), path);
+        if (row.device) EXPECT_EQ(partition, row.partition);
+        xdio_handle *h = xdio_open(row.name, 0);
+        EXPECT_EQ(h != nullptr, row.device && row.start >= 0);
+        uint32_t data[128];
+        EXPECT_TRUE(!h || (h->sector == (uint32_t)row.start && !xdio_read(h, data, 1) && data[0] == h->sector - 1));
+        xdio_close(h);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator("/proc/self/fd"), {}), before) << "failed opens close all";
+    fs::remove_all(folder);
+}

@@ -1,0 +1,46 @@
+// The boot menus edited on real files, natively and on msvcrt's text mode (CR LF <-> "\n").
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "job/boot_menus.h"
+
+// Writes the bytes, runs edit on the file opened in text mode with mode, returns the bytes.
+static std::string edited(const std::string &bytes, const char *mode, int (*edit)(FILE *))
+{
+    const std::string path = testing::TempDir() + "zerka_boot_menu.txt";
+    FILE *file = std::fopen(path.c_str(), "wb");
+    std::fputs(bytes.c_str(), file);
+    edit(file = std::freopen(path.c_str(), mode, file));
+    file = std::freopen(path.c_str(), "rb", file);
+    char buffer[4096];
+    std::string result(buffer, std::fread(buffer, 1, sizeof buffer, file));
+    std::fclose(file);
+    return result;
+}
+
+TEST(BootIni, TimeoutZeroBecomesFiveOnlyAtATrueLineStart)
+{
+    const std::string head = "[boot loader]\r\n", os = "[operating systems]\r\nmulti(0)=\"W\"\r\n", x(1022, 'x');
+    const struct { std::string input, expected; } rows[] = {  // expected "": unchanged
+        {head + "timeout=0\r\n" + os, head + "timeout=5\r\n" + os}, {head + "timeout=0", head + "timeout=5"},
+        {head + "timeout=0 \r\n", head + "timeout=5 \r\n"}, {head + "timeout=0\t;\r\n", head + "timeout=5\t;\r\n"},
+        {"timeout=30\r\ntimeout=00\r\nTIMEOUT=0\r\n timeout=0\r\n", ""},
+        {x + "xtimeout=0 \r\ntimeout=0\r\n", x + "xtimeout=0 \r\ntimeout=5\r\n"},  // a long line skipped whole
+        {x + "\r\ntimeout=0\r\n", x + "\r\ntimeout=5\r\n"}, {"timeout=0\r\ntimeout=0", "timeout=5\r\ntimeout=0"},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(edited(r.input, "r+", boot_ini_set_timeout), r.expected.empty() ? r.input : r.expected) << r.input;
+}
+
+TEST(MenuLst, EntryAppendedOnLinesOfItsOwn)
+{
+    const std::string nl = edited("", "w", [](FILE *f) { return std::fputc('\n', f); });  // the runtime's line end
+    const std::string lst = "title other\r\nroot (hd0,0)", entry = "title zerka (kestrix)" + nl + "root (hd0,4)" + nl +
+                              "kernel /zerka/vmlinuz PMEDIA=idehd PSUBDIR=zerka" + nl + "initrd /zerka/initrd.gz" + nl;
+    const struct { std::string input, expected; } rows[] = {{"", entry}, {lst + "\r\n", lst + "\r\n" + entry},
+                                                             {lst, lst + nl + entry}};
+    for (const auto &r : rows)
+        EXPECT_EQ(edited(r.input, "a+", [](FILE *f) { EXPECT_EQ(menu_lst_append_entry(f, "(hd0,4)"), 0); return 0; }),
+                  r.expected) << r.input;
+}
