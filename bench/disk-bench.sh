@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks of the disk identification code (see bench/README.md).
-#   bench/disk-bench.sh drive-log [WIN_BUILD_DIR]       drive log: 10 disks x 100 logical vs none
-#   bench/disk-bench.sh fuzz [SECONDS] [FUZZ_BUILD_DIR] long fuzz run of the partition walk
+#   bench/disk-bench.sh drive-log [WIN_BUILD_DIR]       drive log: 10 disks x 100 logical vs none (build/win)
+#   bench/disk-bench.sh fuzz [SECONDS] [FUZZ_BUILD_DIR] long fuzz run of the partition walk (600 s, build/fuzz)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
@@ -9,19 +9,14 @@ what=${1:-drive-log}
 
 case "$what" in
 drive-log)
-  build=$(mkdir -p "${2:-/tmp/zerka-bench/win}" && cd "${2:-/tmp/zerka-bench/win}" && pwd)
+  build=$(mkdir -p "${2:-$source_dir/build/win}" && cd "${2:-$source_dir/build/win}" && pwd)
   [ -f "$build/CMakeCache.txt" ] || cmake -S "$source_dir" -B "$build" \
       -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target zerka_core -j2 >/dev/null
+  # The product's code as it is, its reads counted by a link-time wrapper (bench/CMakeLists.txt).
+  cmake --build "$build" --target drive_log_bench -j2 >/dev/null
   work="$build/disk-bench"
   rm -rf "$work"
   mkdir -p "$work/disks"
-  # The bench program: the product's code as it is, its reads counted by a link-time wrapper.
-  i686-w64-mingw32-g++ -std=c++17 -O2 -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 \
-    -I"$source_dir" "$here/drive_log_bench.cpp" "$source_dir/platform/system_calls_real.cpp" \
-    -o "$work/drive_log_bench.exe" -static -Wl,--wrap=_Z9xdio_readP11xdio_handlePvi \
-    "$build/libzerka_core.a" "$build/gnuregex/lib/libgnuregex.a" \
-    -lcomctl32 -lcomdlg32 -lshell32 -luser32 -lgdi32 -lkernel32
 
   # Ten disks, each an MBR with one extended partition holding a chain of 100 EBRs.
   python3 - "$work/disks" <<'PY'
@@ -46,7 +41,7 @@ PY
   export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
   export WINEPREFIX="$work/prefix"
   wineboot -i >"$work/wineboot.log" 2>&1
-  cp "$work/drive_log_bench.exe" "$WINEPREFIX/drive_c/"
+  cp "$build/bench/drive_log_bench.exe" "$WINEPREFIX/drive_c/"
   run() { wine 'C:\drive_log_bench.exe' "$@" 2>/dev/null </dev/null | tr -d '\r' | tee -a "$work/results.txt"; }
   status=0
   echo "no disk images linked:"
@@ -61,16 +56,23 @@ PY
   ;;
 fuzz)
   seconds=${2:-600}
-  build=$(mkdir -p "${3:-/tmp/zerka-bench/fuzz}" && cd "${3:-/tmp/zerka-bench/fuzz}" && pwd)
+  build=$(mkdir -p "${3:-$source_dir/build/fuzz}" && cd "${3:-$source_dir/build/fuzz}" && pwd)
   [ -f "$build/CMakeCache.txt" ] || CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build" \
       -DZERKA_FUZZ=ON >/dev/null
-  cmake --build "$build" --target fuzz_partition_walk fuzz_seed_images -j2 >/dev/null
-  work="$build/fuzz-bench"
-  mkdir -p "$work/seeds" "$work/corpus"
-  "$build/tests/fuzz/fuzz_seed_images" "$work/seeds"
-  # Longer images than the CTest run allows, so chains can reach the numbering limit.
+  cmake --build "$build" --target fuzz_partition_walk -j2 >/dev/null
+  # The CTest run writes the seed and starts the corpus that the long run goes on with.
+  ctest --test-dir "$build" -R '^fuzz\.partition_walk$' >/dev/null \
+    || { echo "the CTest run failed: $build/Testing/Temporary/LastTest.log" >&2; exit 1; }
+  # Longer inputs than the CTest run's 4096 bytes: a chain up to number 254 takes the MBR's record
+  # and 251 EBRs of two, 11 bytes each (about 5.5 KB).
+  # libFuzzer's running log goes to a file; the summary, or on a fault the log's end, is shown.
+  log="$build/fuzz-bench.log"
+  status=0
   "$build/tests/fuzz/fuzz_partition_walk" -max_total_time="$seconds" -timeout=10 \
-    -max_len=262144 -rss_limit_mb=2048 -print_final_stats=1 "$work/corpus" "$work/seeds"
+    -max_len=8192 -rss_limit_mb=2048 -print_final_stats=1 "$build/tests/fuzz/corpus/partition_walk" \
+    >"$log" 2>&1 || status=$?
+  if [ "$status" = 0 ]; then grep -E '^(Done|stat::)' "$log"; else tail -n 40 "$log"; fi
+  exit "$status"
   ;;
 *)
   echo "usage: $0 drive-log [WIN_BUILD_DIR] | fuzz [SECONDS] [FUZZ_BUILD_DIR]" >&2

@@ -1,21 +1,41 @@
-// Install benchmark, run under Wine by bench/install_benchmark.sh:
-//   install_bench.exe IMAGE ROUNDS
-// Times (a) a whole installation onto D: through the installer's windows and (b) one
-// direct "7z e" of the same three files by the same 7z.exe into a fresh folder on D:.
-// Prints the best time of each over the rounds and their ratio.
+// Install benchmark, run under Wine by bench/install_benchmark.sh from an installer folder of the
+// test bed (C:\zerka-installer for D:, C:\zerka-boot for E:), whose installer and tools it uses:
+//   install_bench.exe SIDE IMAGE DRIVE [ENV_FILE]
+// Sides, each timed alone:
+//   install  a whole installation through the installer's windows, from Start to "installation
+//            succeeded": zerka-installer.exe, or with ENV_FILE zerka-installer-testbed.exe with the
+//            settings in that file (the storage answers that make E: a hard-disk partition); the
+//            installer started without a console, as from the desktop
+//   direct   one "7z e" of the image's kernel, initrd and .sfs files into DRIVE:\direct\, as typed
+//            in a console window
+//   tools    the installer's tool runs alone, back to back, with its command lines and in its order:
+//            the listing, chkdsk, one "7z e" per listed file, then syslinux.cfg and "syslinux -f",
+//            or for a fixed drive the loader copied to C:\GRLDR; made without a console, as the
+//            installer makes them
+//   tools-console  the same from this program's console, which the tools then share
+// Prints "SIDE SECONDS"; exit code 1 when the side did not succeed. What it wrote is removed.
+// With ZERKA_BENCH_TRACE set, it also prints when each step ended: each change of the installer's
+// log (in UTF-8), each tool run.
 #include <windows.h>
 
+#include <ctype.h>
 #include <stdio.h>
-#include <string.h>
 #include <stdlib.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "install_support.h"
+#include "driver.h"
+#include "job/listing.h"
 #include "resources/resource_ids.h"
+#include "tools/child_runner.h"
 
-static double seconds_since(LARGE_INTEGER start)
+static std::string folder;  // this program's, with its backslash: the installer's folder
+static char drive;
+static LARGE_INTEGER start;  // of the side being timed
+
+static double elapsed()
 {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -23,98 +43,140 @@ static double seconds_since(LARGE_INTEGER start)
     return (double)(now.QuadPart - start.QuadPart) / (double)frequency.QuadPart;
 }
 
-// Seconds from Start to message 37, or a negative value when the installation failed.
-static double time_installation(const std::string &image)
+static const bool trace = getenv("ZERKA_BENCH_TRACE") != nullptr;
+
+static void trace_step(const std::string &ansi)
 {
-    remove_tree("D:\\zerka");
-    install_run run;
-    run.session = start_installer(INSTALLER_EXE);
-    if (run.session.main == nullptr) return -1;
-    set_item_text(run.session.main, IDC_IMAGE_PATH, image);
-    combo_pick(run.session.main, IDC_DRIVE_LIST, combo_find(run.session.main, IDC_DRIVE_LIST, 'D'));
-    LARGE_INTEGER start;
-    QueryPerformanceCounter(&start);
-    click(run.session.main, IDC_START);
-    run.progress = wait_for_progress_dialog(run.session, 15000);
-    if (run.progress == nullptr) return -1;
-    // With ZERKA_BENCH_TRACE set, each change of the log is printed with its time.
-    const bool trace = getenv("ZERKA_BENCH_TRACE") != nullptr;
-    size_t seen = 0;
-    bool ended = wait_until([&] {
-        std::string log = run.log();
-        if (trace && log.size() != seen) {
-            printf("  %6.3f s  %s\n", seconds_since(start), utf8_of_gbk(log.substr(seen)).c_str());
-            seen = log.size();
-        }
-        const std::string done = msg(37), stopped = msg(38);
-        return (log.size() >= done.size() && log.compare(log.size() - done.size(), done.size(), done) == 0) ||
-               (log.size() >= stopped.size() && log.compare(log.size() - stopped.size(), stopped.size(), stopped) == 0);
-    }, 600000, 10);
-    double elapsed = seconds_since(start);
-    std::string log = run.log();
-    if (!ended || log.compare(log.size() - msg(37).size(), msg(37).size(), msg(37)) != 0) {
-        fprintf(stderr, "installation failed:\n%s\n", utf8_of_gbk(log).c_str());
-        return -1;
+    std::wstring wide(ansi.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &wide[0], (int)wide.size()));
+    std::string utf8(wide.size() * 3 + 1, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], (int)utf8.size(), nullptr, nullptr));
+    printf("  %7.3f s  %s\n", elapsed(), utf8.c_str());
+}
+
+static double failed(const std::string &why)
+{
+    fprintf(stderr, "%s\n", why.c_str());
+    return -1;
+}
+
+// Removes what a side writes, and puts back a Windows boot.ini without the installer's line.
+static void clean()
+{
+    std::string root = std::string(1, drive) + ":\\";
+    remove_folder(root + "zerka");
+    remove_folder(root + "direct");
+    for (std::string file : {root + "syslinux.cfg", std::string("C:\\GRLDR"), std::string("C:\\menu.lst")}) {
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file.c_str());
     }
-    return elapsed;
+    write_file("C:\\boot.ini", "[boot loader]\r\ntimeout=0\r\n[operating systems]\r\nC:\\WINDOWS=\"Windows\"\r\n");
+}
+
+static double time_installation(const std::string &image, const std::string &env_file)
+{
+    std::vector<std::string> env;
+    if (!env_file.empty()) env.push_back(read_file(env_file));
+    std::string exe = folder + (env_file.empty() ? "zerka-installer.exe" : "zerka-installer-testbed.exe");
+    installer app(exe.c_str(), env);
+    if (!app.main) return failed("no main dialog from " + exe);
+    set_item_text(app.main, IDC_IMAGE_PATH, image);
+    app.pick(drive);
+    QueryPerformanceCounter(&start);
+    click(app.main, IDC_START);
+    app.progress = find_dialog(app.pid(), app.main, false);
+    if (!app.progress) return failed("no progress dialog");
+    // Polled every 10 ms: the end is seen at most that late.
+    const std::string done = msg(37), stopped = msg(38);
+    std::string log;
+    for (DWORD begun = GetTickCount(); GetTickCount() - begun < 600000; Sleep(10)) {
+        std::string now = app.log();
+        if (trace && now.size() > log.size()) trace_step(now.substr(log.size()));
+        if (ends_with(log = now, done) || ends_with(log, stopped)) break;
+    }
+    double seconds = elapsed();
+    return ends_with(log, done) ? seconds : failed("installation failed:\n" + log);
+}
+
+// Runs a tool with one of its outputs captured, as the installer does; its exit code.
+static DWORD run_tool(std::string line, int capture_stderr, std::string *output = nullptr)
+{
+    PROCESS_INFORMATION process;
+    char *text = read_all(run_captured(&line[0], &process, capture_stderr));
+    if (output) *output = text;
+    HeapFree(GetProcessHeap(), 0, text);
+    DWORD code = finish_child(&process);
+    if (trace) trace_step(line);
+    return code;
 }
 
 static double time_direct(const std::string &image)
 {
-    remove_tree("D:\\direct");
-    std::string output;
-    LARGE_INTEGER start;
+    std::string output, line = "\"" + folder + "7z.exe\" e -y -o" + drive + ":\\direct\\ \"" + image + "\"";
+    line += " vmlinuz initrd.gz *.sfs";
     QueryPerformanceCounter(&start);
-    DWORD code = run_capture(std::string(INSTALLER_DIR "\\7z.exe e -y -oD:\\direct\\ \"") + image +
-                                 "\" vmlinuz initrd.gz *.sfs",
-                             &output);
-    double elapsed = seconds_since(start);
-    if (code != 0) {
-        fprintf(stderr, "7z failed (%lu):\n%s\n", code, output.c_str());
-        return -1;
+    DWORD code = run_tool(line, 0, &output);
+    double seconds = elapsed();
+    return code == 0 ? seconds : failed("7z e failed (" + std::to_string(code) + "):\n" + output);
+}
+
+static double time_tools(const std::string &image)
+{
+    char command[1024], target[1024];
+    std::string listing, root = std::string(1, drive) + ":\\";
+    std::vector<std::pair<std::string, long long>> files;
+    bool fixed = GetDriveTypeA(root.c_str()) == DRIVE_FIXED, ok = true;
+    QueryPerformanceCounter(&start);
+    listing_command(command, image.c_str());
+    ok = run_tool(command, 0, &listing) == 0;
+    snprintf(command, sizeof command, "chkdsk %c:", drive);
+    ok = run_and_wait(command) == 0 && ok;
+    if (trace) trace_step(command);
+    listing_cursor cursor;
+    listing_file file;
+    listing_begin(&cursor, &listing[0]);
+    while (listing_next(&cursor, &file)) {
+        files.push_back({file.name, file.size});
+        extraction_command(command, drive, image.c_str(), file.name);
+        ok = run_tool(command, 0) == 0 && ok;
     }
-    return elapsed;
+    if (fixed) {
+        ok = CopyFileA((folder + "grldr").c_str(), "C:\\GRLDR", FALSE) && ok;
+        if (trace) trace_step("copy grldr C:\\GRLDR");
+    } else {
+        ok = CopyFileA((folder + "syslinux.cfg").c_str(), (root + "syslinux.cfg").c_str(), FALSE) && ok;
+        snprintf(command, sizeof command, "syslinux -f %c:", drive);
+        ok = run_tool(command, 1) == 0 && ok;
+    }
+    double seconds = elapsed();
+    for (const auto &f : files) {
+        extraction_target(target, drive, f.first.c_str());
+        ok = file_size_of(target) == f.second && ok;
+    }
+    return ok && !files.empty() ? seconds : failed("a tool failed or a file has not its listed size");
 }
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        fprintf(stderr, "usage: install_bench IMAGE [ROUNDS] | install_bench IMAGE 1 install|direct\n");
+    if (argc < 4) {
+        fprintf(stderr, "usage: install_bench install|direct|tools|tools-console IMAGE DRIVE [ENV_FILE]\n");
         return 2;
     }
-    std::string image = argv[1];
-    int rounds = argc > 2 ? atoi(argv[2]) : 2;
-    // One side alone, as it comes: the script empties the page cache before each call.
-    if (argc > 3) {
-        bool install = strcmp(argv[3], "install") == 0;
-        double seconds = install ? time_installation(image) : time_direct(image);
-        if (seconds < 0)
-            return 1;
-        remove_tree("D:\\direct");
-        printf("%s %.2f\n", install ? "installation" : "direct", seconds);
-        return 0;
-    }
-    // One read of the whole image first, so neither side pays for a cold cache.
-    long long image_bytes = 0;
-    if (FILE *file = fopen(image.c_str(), "rb")) {
-        static char chunk[1 << 20];
-        size_t got;
-        while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) image_bytes += (long long)got;
-        fclose(file);
-    }
-    printf("image: %s (%.1f MB)\n", image.c_str(), image_bytes / 1048576.0);
-
-    double best_install = 1e9, best_direct = 1e9;
-    for (int round = 1; round <= rounds; round++) {
-        double installed = time_installation(image);
-        double direct = time_direct(image);
-        if (installed < 0 || direct < 0) return 1;
-        printf("round %d: installation %.2f s, direct 7z e %.2f s\n", round, installed, direct);
-        if (installed < best_install) best_install = installed;
-        if (direct < best_direct) best_direct = direct;
-    }
-    remove_tree("D:\\direct");
-    printf("best: installation %.2f s, direct 7z e %.2f s, ratio %.2f (target <= 1.30)\n", best_install,
-           best_direct, best_install / best_direct);
+    char self[MAX_PATH];
+    folder.assign(self, GetModuleFileNameA(nullptr, self, sizeof self));
+    folder.erase(folder.rfind('\\') + 1);
+    std::string side = argv[1], image = argv[2];
+    drive = (char)toupper((unsigned char)argv[3][0]);
+    clean();
+    // Started from the desktop, the installer has no console, and Windows makes one for each tool
+    // it starts. Wine would hand it ours, which the tools would then share.
+    if (side == "install" || side == "tools") FreeConsole();
+    double seconds = side == "install"         ? time_installation(image, argc > 4 ? argv[4] : "")
+                     : side == "direct"        ? time_direct(image)
+                     : side == "tools" || side == "tools-console" ? time_tools(image)
+                                               : failed("unknown side " + side);
+    clean();
+    if (seconds < 0) return 1;
+    printf("%s %.3f\n", side.c_str(), seconds);
     return 0;
 }

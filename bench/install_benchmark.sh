@@ -1,52 +1,97 @@
 #!/usr/bin/env bash
-# Install benchmark: a ~300 MB image (one large incompressible .sfs, a few MB of kernel and
-# initrd), and in one test-bed run under Wine the whole installation through the GUI
-# against a direct "7z e" of the same three files by the same 7z.exe. Not a test.
-#   bench/install_benchmark.sh [BUILD_DIR] [ROUNDS]
-# BUILD_DIR is a Windows build (default build/win); it must hold 7z.exe.
+# Install benchmark (see bench/README.md): whole installations through the installer's windows
+# against (a) one direct "7z e" of the same files and (b) the installer's tool runs alone, back to
+# back (from a process without a console, as the installer is, and from a console program), for
+# the removable D: and the hard-disk partition E:, with a 300 MiB and a 700 MiB image, first with
+# the image in the page cache, then with the cache emptied before each run. Not a test.
+#   bench/install_benchmark.sh [WIN_BUILD_DIR] [ROUNDS]      default build/win, 5 rounds
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=$(cd "${1:-$root/build/win}" && pwd)
-rounds=${2:-2}
+build=$(mkdir -p "${1:-$root/build/win}" && cd "${1:-$root/build/win}" && pwd)
+rounds=${2:-5}
 state="$build/bench-testbed"
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target zerka-installer zerka-installer-testbed tool_double windows_tools install_bench \
+  -j2 >/dev/null
 
-cmake --build "$build" --target zerka-installer zerka-installer-testbed tool_double install_bench -j2 >/dev/null
-[ -s "$build/7z.exe" ] || cp "$("$root/scripts/build-7zip.sh")" "$build/7z.exe"
-
-trap '"$root/scripts/wine-testbed.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
-"$root/scripts/wine-testbed.sh" start "$state" "$build" >/dev/null
-. "$state/env.sh"
-
-bench="$WINEPREFIX/drive_c/bench"
-rm -rf "$bench" && mkdir -p "$bench/root"
-head -c 4194304 /dev/urandom >"$bench/root/vmlinuz"
-head -c 6291456 /dev/urandom >"$bench/root/initrd.gz"
-head -c 304087040 /dev/urandom >"$bench/root/zerka_290.sfs"
-printf 'not installed\r\n' >"$bench/root/README.txt"
-xorriso -as mkisofs -quiet -R -J -o "$bench/bench.iso" "$bench/root/" 2>/dev/null
-rm -rf "$bench/root"
-
-status=0
-"$root/scripts/wine-run.sh" "$state" "$build/tests/win/install_bench.exe" 'C:\bench\bench.iso' "$rounds" \
-  </dev/null >"$state/bench.out" 2>&1 || status=$?
-grep -v '^wine: ' "$state/bench.out" | tr -d '\r'
-
-# The same with an empty page cache before each side, as a real installation reads its image
-# from disk (needs root and a writable /proc/sys/vm/drop_caches; skipped otherwise).
 drop_cache() { sync && echo 3 >/proc/sys/vm/drop_caches; }
-if [ "$status" = 0 ] && drop_cache 2>/dev/null; then
-  echo "cold page cache before each side:"
-  for round in $(seq "$rounds"); do
-    line=""
-    for side in install direct; do
-      drop_cache
-      out=$("$root/scripts/wine-run.sh" "$state" "$build/tests/win/install_bench.exe" 'C:\bench\bench.iso' 1 "$side" \
-              </dev/null 2>&1 | tr -d '\r' | grep -E '^(installation|direct) ') || { status=1; break 2; }
-      line="$line ${out#* }"
+temps="warm cold"
+drop_cache 2>/dev/null || { temps=warm; echo "the page cache cannot be emptied here (needs root): warm runs only"; }
+
+bench=""
+trap '[ -z "$bench" ] || rm -rf "$bench"; "$root/scripts/wine-testbed.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
+"$root/scripts/wine-testbed.sh" start "$state" "$build" >/dev/null
+# shellcheck disable=SC1091
+. "$state/env.sh"
+c="$WINEPREFIX/drive_c"
+# Run from the installer folders, so it starts the same tools the installer finds beside itself.
+cp "$build/bench/install_bench.exe" "$c/zerka-installer/"
+cp "$build/bench/install_bench.exe" "$c/zerka-boot/"
+
+# Images of one shape: a 4 MiB kernel, a 6 MiB initrd and one incompressible .sfs, 300 or 700 MiB
+# in all; made for this run and deleted at its end.
+bench="$c/bench"
+rm -rf "$bench" && mkdir -p "$bench"
+for mib in 300 700; do
+  tree="$bench/tree"
+  mkdir -p "$tree"
+  head -c $((4 << 20)) /dev/urandom >"$tree/vmlinuz"
+  head -c $((6 << 20)) /dev/urandom >"$tree/initrd.gz"
+  head -c $(((mib - 10) << 20)) /dev/urandom >"$tree/zerka_$((mib - 10)).sfs"
+  printf 'not installed\r\n' >"$tree/README.txt"
+  xorriso -as mkisofs -quiet -R -J -o "$bench/image$mib.iso" "$tree/" 2>/dev/null
+  rm -rf "$tree"
+done
+
+sides="install direct tools tools-console"
+results="$state/install-bench.txt"
+: >"$results"
+# measure TEMP MIB DRIVE SIDE ROUND: one side timed by a fresh run of install_bench.exe.
+measure() {
+  local folder='C:\zerka-installer' env=() out
+  [ "$3" = E ] && folder='C:\zerka-boot' env=('C:\boot-proof\e.env')
+  if [ "$1" = cold ]; then drop_cache; else sync; fi
+  out=$("$root/scripts/wine-run.sh" "$state" "$folder\\install_bench.exe" "$4" "C:\\bench\\image$2.iso" "$3" \
+          "${env[@]}" 2>&1 | tr -d '\r')
+  grep -qE "^$4 [0-9.]+$" <<<"$out" \
+    || { printf '%s MiB %s: %s round %s: %s failed:\n%s\n' "$2" "$3" "$1" "$5" "$4" "$out" >&2; return 1; }
+  echo "$2 $3 $1 $5 $(grep -E "^$4 [0-9.]+$" <<<"$out")" >>"$results"
+}
+
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+echo "$(nproc) cores, Wine $(wine --version | sed 's/^wine-//'), load average $(load) at the start"
+echo "seconds from Start (or the first tool) to the end, $rounds rounds"
+for mib in 300 700; do
+  for temp in $temps; do
+    [ "$temp" = warm ] && cat "$bench/image$mib.iso" >/dev/null
+    for round in $(seq "$rounds"); do
+      for drive in D E; do
+        for side in $sides; do measure "$temp" "$mib" "$drive" "$side" "$round"; done
+        awk -v m="$mib" -v d="$drive" -v t="$temp" -v r="$round" '$1 == m && $2 == d && $3 == t && $4 == r {
+          s[$5] = $6 } END { printf "%s MiB %s: %s round %s: installation %.2f, direct 7z e %.2f, tool runs" \
+          " %.2f (from a console %.2f)\n", m, d, t, r, s["install"], s["direct"], s["tools"], s["tools-console"] }' \
+          "$results"
+      done
     done
-    awk -v r="$round" '{ printf "cold round %d: installation %.2f s, direct 7z e %.2f s, ratio %.2f\n", r, $1, $2, $1 / $2 }' <<<"$line"
   done
-fi
-rm -rf "$bench"
-exit "$status"
+done
+
+echo "load average $(load) at the end; medians over the rounds, and the ratios of the installation to (a) and (b):"
+printf '%-8s %-3s %-5s %8s %8s %8s %8s %15s %14s\n' image drv cache install direct tools console \
+  install/direct install/tools
+for mib in 300 700; do
+  for drive in D E; do
+    for temp in $temps; do
+      line="$mib MiB $drive: $temp"
+      for side in $sides; do
+        line="$line $(awk -v m="$mib" -v d="$drive" -v t="$temp" -v s="$side" \
+          '$1 == m && $2 == d && $3 == t && $5 == s { print $6 }' "$results" | sort -n | awk '{ v[NR] = $1 }
+          END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
+      done
+      awk '{ printf "%-8s %-3s %-5s %8.2f %8.2f %8.2f %8.2f %15.2f %14.2f\n", $1 " " $2, $3, $4, $5, $6, $7, $8,
+        $5 / $6, $5 / $7 }' <<<"$line"
+    done
+  done
+done

@@ -1,22 +1,22 @@
 #!/usr/bin/env bash
 # Runner benchmark: how fast a child's output is collected under Wine by read_all, by the
 # drain thread and, for comparison, by 64 KiB reads. Not a test.
-#   bench/runner-bench.sh [BUILD_DIR] [ROUNDS]
-# BUILD_DIR is a Windows build (default build/win).
+#   bench/runner-bench.sh [WIN_BUILD_DIR] [ROUNDS]      default build/win, 5 rounds
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=$(cd "${1:-$root/build/win}" && pwd)
+build=$(mkdir -p "${1:-$root/build/win}" && cd "${1:-$root/build/win}" && pwd)
 rounds=${2:-5}
-state="$build/bench-runner-testbed"
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target runner_bench -j2 >/dev/null
 
-cmake --build "$build" --target runner_bench runner_child zerka-installer zerka-installer-testbed tool_double -j2 >/dev/null
-
-trap '"$root/scripts/wine-testbed.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
-"$root/scripts/wine-testbed.sh" start "$state" "$build" >/dev/null
-
-status=0
-"$root/scripts/wine-run.sh" "$state" "$build/tests/win/runner_bench.exe" "$rounds" \
-  </dev/null >"$state/bench.out" 2>&1 || status=$?
-grep -v '^wine: ' "$state/bench.out" | tr -d '\r'
-exit "$status"
+# A console program needs no test bed: a fresh prefix of its own.
+work="$build/runner-bench"
+rm -rf "$work" && mkdir -p "$work"
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
+export WINEPREFIX="$work/prefix"
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineboot -i >"$work/wineboot.log" 2>&1
+cp "$build/bench/runner_bench.exe" "$build/bench/runner_bench_child.exe" "$WINEPREFIX/drive_c/"
+wine 'C:\runner_bench.exe' "$rounds" </dev/null 2>/dev/null | tr -d '\r'

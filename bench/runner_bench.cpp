@@ -3,10 +3,12 @@
 // For children writing 1, 4, 16 and 64 MiB to standard output, times the whole capture
 // (run_captured, reading to the end, waiting for the child) three ways: read_all, the drain
 // thread, and a plain 64 KiB ReadFile loop as the yardstick for the 1023-byte reads. Prints
-// the median milliseconds and MiB/s of each; exits 1 if any text is not exactly what the
-// child wrote.
+// the min, median and max milliseconds and the MiB/s of the median; exits 1 if any text is not
+// exactly what the child wrote. The child is this file built alone (runner_bench_child.exe BYTES
+// SEED): a console program without the windowing libraries, which start slower under Wine.
 #include <windows.h>
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,17 +17,42 @@
 #include <string>
 #include <vector>
 
-#include "runner_pattern.h"
+#ifndef RUNNER_BENCH_CHILD
 #include "tools/child_runner.h"
+#endif
 
-static std::string child_path()
+// A reproducible stream without NUL bytes, so a lost, doubled or moved piece shows.
+static void fill_pattern(uint32_t seed, size_t from, char *out, size_t count)
 {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string p(path, n);
-    return p.substr(0, p.find_last_of('\\') + 1) + "runner_child.exe";
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t x = (uint32_t)(from + i) * 2654435761u ^ (seed + 1) * 40503u;
+        x ^= x >> 15;
+        x *= 2246822519u;
+        x ^= x >> 13;
+        out[i] = (char)(1 + x % 255);
+    }
 }
 
+#ifdef RUNNER_BENCH_CHILD
+// Writes in 64 KiB pieces, as 7z and most tools do.
+static int child(size_t bytes, uint32_t seed)
+{
+    static char block[65536];
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    for (size_t at = 0; at < bytes;) {
+        DWORD part = (DWORD)std::min(sizeof block, bytes - at), written;
+        fill_pattern(seed, at, block, part);
+        if (!WriteFile(out, block, part, &written, nullptr) || written != part) return 1;
+        at += part;
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    return argc == 3 ? child(strtoul(argv[1], nullptr, 10), strtoul(argv[2], nullptr, 10)) : 2;
+}
+#else
 static double now_ms()
 {
     LARGE_INTEGER count, frequency;
@@ -34,7 +61,6 @@ static double now_ms()
     return 1000.0 * (double)count.QuadPart / (double)frequency.QuadPart;
 }
 
-// Reads the pipe in 64 KiB pieces into a std::string.
 static char *read_big_pieces(HANDLE read_end)
 {
     std::string text;
@@ -50,9 +76,12 @@ static char *read_big_pieces(HANDLE read_end)
 
 enum way { by_read_all, by_drain, by_big_pieces };
 
-static bool capture_once(way how, size_t bytes, double *ms)
+static bool capture_once(way how, size_t bytes, uint32_t seed, double *ms)
 {
-    std::string line = "\"" + child_path() + "\" chunk=65536 out=" + std::to_string(bytes) + ",9";
+    char self[MAX_PATH];
+    std::string line(self, GetModuleFileNameA(nullptr, self, sizeof self));
+    line = "\"" + line.substr(0, line.rfind('\\') + 1) + "runner_bench_child.exe\" " + std::to_string(bytes) + " " +
+           std::to_string(seed);
     double start = now_ms();
     PROCESS_INFORMATION process;
     HANDLE read_end = run_captured(&line[0], &process, 0);
@@ -66,16 +95,14 @@ static bool capture_once(way how, size_t bytes, double *ms)
     } else {
         text = read_big_pieces(read_end);
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = finish_child(&process);
     *ms = now_ms() - start;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 
-    bool exact = strlen(text) == bytes;
+    bool exact = code == 0 && strlen(text) == bytes;
     std::vector<char> expected(65536);
     for (size_t at = 0; exact && at < bytes; at += expected.size()) {
         size_t part = std::min(expected.size(), bytes - at);
-        runner_pattern_fill(9, at, expected.data(), part);
+        fill_pattern(seed, at, expected.data(), part);
         exact = memcmp(text + at, expected.data(), part) == 0;
     }
     HeapFree(GetProcessHeap(), 0, text);
@@ -84,17 +111,16 @@ static bool capture_once(way how, size_t bytes, double *ms)
 
 int main(int argc, char **argv)
 {
-    int rounds = argc > 1 ? atoi(argv[1]) : 5;
-    if (rounds < 1)
-        rounds = 1;
+    int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     const char *names[] = {"read_all", "drain", "64k_reads"};
     bool all_exact = true;
+    uint32_t seed = 0;
     for (size_t mib : {1u, 4u, 16u, 64u}) {
         for (way how : {by_read_all, by_drain, by_big_pieces}) {
             std::vector<double> times;
             for (int round = 0; round < rounds; ++round) {
                 double ms;
-                if (!capture_once(how, mib << 20, &ms)) {
+                if (!capture_once(how, mib << 20, ++seed, &ms)) {
                     printf("%s %u MiB: text differs from what the child wrote\n", names[how], (unsigned)mib);
                     all_exact = false;
                 }
@@ -104,7 +130,9 @@ int main(int argc, char **argv)
             double median = times[times.size() / 2];
             printf("%-9s %3u MiB  min_ms=%8.1f median_ms=%8.1f max_ms=%8.1f  MiB/s=%6.1f\n", names[how],
                    (unsigned)mib, times.front(), median, times.back(), (double)mib * 1000.0 / median);
+            fflush(stdout);
         }
     }
     return all_exact ? 0 : 1;
 }
+#endif

@@ -48,4 +48,18 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win/fake_system_calls.cpp)
   zerka_installer_exe(zerka-installer-testbed tests/win/fake_system_calls.cpp)
 endif()
 
+# The tools that ship beside the installer, built once per machine from Debian's sources and cached.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/7z.exe COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${CMAKE_BINARY_DIR}/7z.exe)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/syslinux.exe
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/grldr COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${CMAKE_BINARY_DIR})
+add_custom_target(windows_tools ALL DEPENDS ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr)
+
+# The demo's driver (and the release check's): one installation through the installer's windows.
+add_executable(demo_install scripts/demo_install.cpp tests/win/driver.cpp)
+target_include_directories(demo_install PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
+target_link_libraries(demo_install PRIVATE zerka_core)
+target_link_options(demo_install PRIVATE -static -static-libgcc -static-libstdc++)
+
 add_subdirectory(tests/win)
+add_subdirectory(bench EXCLUDE_FROM_ALL)  # programs of the bench/*.sh scripts, not tests
