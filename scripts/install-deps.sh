@@ -10,7 +10,7 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       gnulib autoconf automake
       wine wine32:i386 xvfb xauth fonts-wqy-microhei imagemagick
       xorriso squashfs-tools dpkg-dev xz-utils python3 ca-certificates
-      fdisk
+      fdisk locales
       x11-utils
       nasm gcc-multilib libc6-dev-i386 uuid-dev libext2fs-dev
       grub-pc-bin grub-common syslinux syslinux-common mtools dosfstools cpio qemu-system-x86 unzip)
@@ -49,9 +49,12 @@ if [ "$need_src" = 1 ]; then
     sed -n 's/^deb \(.*\)/deb-src \1/p' /etc/apt/sources.list >/etc/apt/sources.list.d/zerka-src.list
   fi
 fi
-apt-get update -qq
+# Quiet unless something fails: apt and debconf talk on standard error even when all goes well.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+apt-get update -qq >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
 if [ ${#missing[@]} -gt 0 ]; then
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
 fi
 ensure_locale
 exit 0

@@ -196,7 +196,6 @@ TEST(Fatal, EndingsWithAndWithoutABox)
     std::string helper = "\"" + std::string(self, GetModuleFileNameA(nullptr, self, sizeof self)) + "\" --helper ";
     const struct { std::string arguments, box; long code; } cases[] = {
         {"message 41", "LoadString", 3},  // with whatever code the system leaves
-        {"readfail", "ReadFile (5): " + system_text(5), 3},
         {"report " + std::string(1200, 'x'), std::string(1023, 'x'), 0},  // cut, and still shown
         {"nomem", "", 2},
     };

@@ -5,7 +5,6 @@
 #include <stdio.h>
 
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "resources/resource_ids.h"
@@ -45,17 +44,13 @@ void write_file(const std::string &path, const std::string &bytes)
 
 bool exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void remove_tree(const std::string &path)
+void remove_folder(const std::string &path)
 {
     if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) return;  // never into a link's target
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        std::string name = found.cFileName, full = path + "\\" + name;
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(full.c_str());
-        else if (name != "." && name != "..") remove_tree(full);
-    }
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        DeleteFileA((path + "\\" + found.cFileName).c_str());
     FindClose(search);
     RemoveDirectoryA(path.c_str());
 }
@@ -77,28 +72,20 @@ bool wait_until(const std::function<bool()> &condition, int timeout_ms)
 
 PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env)
 {
-    std::map<std::string, std::string> entries;  // ours, changed by env ("NAME=" removes NAME)
-    char *block = GetEnvironmentStringsA();
-    for (const char *entry = block; *entry; entry += strlen(entry) + 1)
-        if (const char *equals = strchr(entry + 1, '=')) entries[std::string(entry, equals)] = equals + 1;
-    FreeEnvironmentStringsA(block);
-    for (const std::string &change : env) entries[change.substr(0, change.find('='))] = change.substr(change.find('=') + 1);
-    std::string environment, command = line, folder = line.substr(1, line.rfind('\\') - 1);
-    for (const auto &entry : entries)
-        if (!entry.second.empty()) environment += entry.first + "=" + entry.second + '\0';
+    for (const std::string &e : env) SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str());
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
+    std::string command = line, folder = line.substr(1, line.rfind('\\') - 1);
     // A quoted program starts in its own folder, where the installer looks for its tools.
-    CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, &(environment += '\0')[0],
-                   line[0] == '"' ? folder.c_str() : nullptr, &startup, &process);
+    CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, line[0] == '"' ? folder.c_str() : nullptr, &startup, &process);
+    for (const std::string &e : env) SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), nullptr);
     return process;
 }
 
 long wait_exit(const PROCESS_INFORMATION &process)
 {
     DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    return (long)code;
+    return WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code) ? code : -1;
 }
 
 std::string text_of(HWND window)
@@ -115,8 +102,7 @@ bool is_checked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM
 HWND focused(HWND dialog)
 {
     GUITHREADINFO info = {sizeof info};
-    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
-    return info.hwndFocus;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 void press_key(HWND window, UINT key)
@@ -183,9 +169,8 @@ std::vector<std::string> installer::drives() const
 
 void installer::pick(char letter) const
 {
-    std::vector<std::string> entries = drives();
-    for (size_t i = 0; i < entries.size(); i++)
-        if (entries[i][0] == letter) SendDlgItemMessageA(main, IDC_DRIVE_LIST, CB_SETCURSEL, i, 0);
+    char prefix[] = {letter, ':', '\0'};
+    if (letter) SendDlgItemMessageA(main, IDC_DRIVE_LIST, CB_SELECTSTRING, -1, (LPARAM)prefix);
     SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_LIST, letter ? CBN_SELCHANGE : CBN_DROPDOWN), 0);
 }
 
@@ -227,6 +212,5 @@ std::vector<std::string> fake7z(const std::string &text, long long size)
 
 std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b)
 {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    return a.insert(a.end(), b.begin(), b.end()), a;
 }

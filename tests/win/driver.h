@@ -18,7 +18,7 @@ std::string system_text(DWORD code);
 std::string read_file(const std::string &path);  // "" when missing
 void write_file(const std::string &path, const std::string &bytes);
 bool exists(const std::string &path);
-void remove_tree(const std::string &path);
+void remove_folder(const std::string &path);  // and the files in it
 bool ends_with(const std::string &text, const std::string &tail);
 void open_gate(const char *name);  // lets a stand-in waiting on it (..._GATE=name) go on
 bool wait_until(const std::function<bool()> &condition, int timeout_ms = 20000);

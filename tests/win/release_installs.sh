@@ -12,5 +12,5 @@ mkdir "$state/prefix/drive_c/release"
 unzip -q "$zip" -d "$state/prefix/drive_c/release"
 folder=$(cd "$state/prefix/drive_c/release" && echo zerka-installer-*)
 for tool in chkdsk syslinux; do cp "$build/tests/win/tool_double.exe" "$state/prefix/drive_c/release/$folder/$tool.exe"; done
-"$source/scripts/wine-run.sh" "$state" "$build/tests/win/demo_install.exe" "C:\\release\\$folder\\zerka-installer.exe" 'C:\images\small.iso' D
+"$source/scripts/wine-run.sh" "$state" "$build/demo_install.exe" "C:\\release\\$folder\\zerka-installer.exe" 'C:\images\small.iso' D
 cmp "$state/drives/d/zerka/vmlinuz" "$state/prefix/drive_c/images/small/vmlinuz"

@@ -45,7 +45,7 @@ int main(int argc, char **argv)
         fclose(record);
     }
     DWORD flags;
-    if (setting("PROBE", &value) && GetHandleInformation((HANDLE)strtoul(value.c_str(), nullptr, 16), &flags)) return 1;
+    if (setting("PROBE", &value) && GetHandleInformation((HANDLE)strtoul(value.c_str(), nullptr, 0), &flags)) return 1;
     if (setting("STDERR", &value)) write_all(GetStdHandle(STD_ERROR_HANDLE), value);
     if (setting("STDOUT", &value)) write_all(GetStdHandle(STD_OUTPUT_HANDLE), value);
     if (setting("FLOOD", &value))
