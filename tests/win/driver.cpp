@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <mbstring.h>
 #include <stdarg.h>
 #include <stdio.h>
 
@@ -13,8 +14,8 @@ std::string msg(int id, ...)
 {
     static HMODULE table = LoadLibraryExA(INSTALLER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     char format[1024] = "", text[4096];
-    LoadStringA(table, id, format, sizeof format);
     va_list args;
+    LoadStringA(table, id, format, sizeof format);
     va_start(args, id);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
@@ -24,9 +25,7 @@ std::string msg(int id, ...)
 std::string system_text(DWORD code)
 {
     char text[1024] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, LANG_USER_DEFAULT, text,
-                   sizeof text, nullptr);
-    return text;
+    return FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, LANG_USER_DEFAULT, text, 1024, nullptr), text;
 }
 
 std::string read_file(const std::string &path)
@@ -75,7 +74,7 @@ PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std
     for (const std::string &e : env) SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str());
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
-    std::string command = line, folder = line.substr(1, line.rfind('\\') - 1);
+    std::string command = line, folder = line.substr(1, _mbsrchr((const unsigned char *)line.c_str(), '\\') - (const unsigned char *)line.c_str() - 1);
     // A quoted program starts in its own folder, where the installer looks for its tools.
     CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, line[0] == '"' ? folder.c_str() : nullptr, &startup, &process);
     for (const std::string &e : env) SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), nullptr);
@@ -119,9 +118,8 @@ static BOOL CALLBACK match_dialog(HWND window, LPARAM parameter)
     DWORD process = 0;
     char name[16] = "";
     GetWindowThreadProcessId(window, &process);
-    GetClassNameA(window, name, sizeof name);
-    if (process == s->pid && IsWindowVisible(window) && !strcmp(name, "#32770") &&
-        (!s->owner || GetWindow(window, GW_OWNER) == s->owner) && (GetDlgItem(window, 0xFFFF) != nullptr) == s->box)
+    bool box = GetDlgItem(window, 0xFFFF) != nullptr, owned = !s->owner || GetWindow(window, GW_OWNER) == s->owner;
+    if (process == s->pid && IsWindowVisible(window) && GetClassNameA(window, name, 16) && !strcmp(name, "#32770") && owned && box == s->box)
         s->found = window;
     return s->found == nullptr;
 }
@@ -129,8 +127,7 @@ static BOOL CALLBACK match_dialog(HWND window, LPARAM parameter)
 HWND find_dialog(DWORD pid, HWND owner, bool box)
 {
     dialog_search s = {pid, owner, box, nullptr};
-    wait_until([&] { return EnumWindows(match_dialog, (LPARAM)&s), s.found != nullptr; });
-    return s.found;
+    return wait_until([&] { return EnumWindows(match_dialog, (LPARAM)&s), s.found != nullptr; }), s.found;
 }
 
 std::string take_box(DWORD pid, HWND owner, std::string *caption)
@@ -150,8 +147,7 @@ installer::~installer()
 {
     TerminateProcess(process.hProcess, 99);
     WaitForSingleObject(process.hProcess, 5000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess), CloseHandle(process.hThread);
 }
 
 std::vector<std::string> installer::drives() const
@@ -190,27 +186,3 @@ bool installer::finish() const
     return wait_until([&] { return ends_with(log(), msg(37)) || ends_with(log(), msg(38)); }, 120000);
 }
 
-std::string listing(const std::vector<std::string> &names, long long size, bool totals, bool old)
-{
-    const std::string dashes = "------------------- ----- ------------ ------------  ------------------------\r\n";
-    std::string text = "7-Zip\r\n\r\n--\r\nType = Iso\r\n\r\n   Date      Time    Attr         Size   Compressed  Name\r\n" + dashes;
-    char line[256];
-    for (const std::string &name : names) {
-        snprintf(line, sizeof line, "2026-12-06 20:13:54 %s %12lld %12lld  ", old ? "     " : ".....", size, size);
-        text += line + name + "\r\n";
-    }
-    long long total = size * (long long)names.size();
-    snprintf(line, sizeof line, old ? "%32lld %12lld  %u files, 0 folders\r\n" : "2026-12-06 20:13:54       %12lld %12lld  %u files\r\n",
-             total, total, (unsigned)names.size());
-    return text + dashes + (totals ? line : "");
-}
-
-std::vector<std::string> fake7z(const std::string &text, long long size)
-{
-    return {"ZERKA_DOUBLE_7Z_L_STDOUT=" + text, "ZERKA_DOUBLE_7Z_E_WRITE=" + std::to_string(size)};
-}
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b)
-{
-    return a.insert(a.end(), b.begin(), b.end()), a;
-}

@@ -24,7 +24,6 @@ void open_gate(const char *name);  // lets a stand-in waiting on it (..._GATE=na
 bool wait_until(const std::function<bool()> &condition, int timeout_ms = 20000);
 PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env = {});
 long wait_exit(const PROCESS_INFORMATION &process);  // -1 when it does not end
-
 std::string text_of(HWND window);
 std::string item_text(HWND dialog, int id);
 void set_item_text(HWND dialog, int id, const std::string &text);
@@ -32,8 +31,7 @@ void click(HWND dialog, int id);
 bool is_checked(HWND dialog, int id);
 HWND focused(HWND dialog);
 void press_key(HWND window, UINT key);
-// A visible dialog of the process owned by owner (any when null); boxes have the text item 0xFFFF.
-HWND find_dialog(DWORD pid, HWND owner, bool box);
+HWND find_dialog(DWORD pid, HWND owner, bool box);  // visible, of that owner (any when null); boxes hold text 0xFFFF
 std::string take_box(DWORD pid, HWND owner, std::string *caption = nullptr);  // its text, then OK
 
 struct installer {
@@ -50,9 +48,3 @@ struct installer {
     bool log_ends_with(const std::string &tail) const;
     bool finish() const;  // the log ends with message 37 or 38
 };
-
-// A listing as current 7-Zip prints it (old: as 7-Zip 9.20), every file of one size, and the
-// environment that has the 7z stand-in list it and extract files of that size.
-std::string listing(const std::vector<std::string> &names, long long size, bool totals = true, bool old = false);
-std::vector<std::string> fake7z(const std::string &text, long long size = 300);
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b);

@@ -50,12 +50,6 @@ HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes
     return handle;
 }
 
-static BOOL answer(const void *data, DWORD size, void *out, DWORD out_size, DWORD *returned)
-{
-    memcpy(out, data, *returned = size < out_size ? size : out_size);
-    return TRUE;
-}
-
 BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void *out, DWORD out_size, DWORD *returned)
 {
     char v = 0;
@@ -63,23 +57,23 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
     bool property = code == IOCTL_STORAGE_QUERY_PROPERTY, number = code == IOCTL_STORAGE_GET_DEVICE_NUMBER;
     long long fail = volume(v, property ? "fail_property" : number ? "fail_number" : "fail_partinfo");
     if (v && fail > 0) return SetLastError((DWORD)fail), FALSE;
+    union { STORAGE_DEVICE_DESCRIPTOR descriptor; STORAGE_DEVICE_NUMBER number; PARTITION_INFORMATION info; } answer = {};
+    DWORD size;
     if (v && property && volume(v, "bus") >= 0) {
-        STORAGE_DEVICE_DESCRIPTOR descriptor = {};
-        descriptor.Version = descriptor.Size = sizeof descriptor;
-        descriptor.BusType = (STORAGE_BUS_TYPE)volume(v, "bus");
-        return answer(&descriptor, sizeof descriptor, out, out_size, returned);
+        answer.descriptor.Version = answer.descriptor.Size = size = sizeof answer.descriptor;
+        answer.descriptor.BusType = (STORAGE_BUS_TYPE)volume(v, "bus");
+    } else if (v && number && volume(v, "device") >= 0) {
+        answer.number = {FILE_DEVICE_DISK, (DWORD)volume(v, "device"), (DWORD)volume(v, "partition")};
+        size = sizeof answer.number;
+    } else if (v && code == IOCTL_DISK_GET_PARTITION_INFO && volume(v, "start") >= 0) {
+        answer.info.StartingOffset.QuadPart = volume(v, "start");
+        answer.info.PartitionLength.QuadPart = volume(v, "length");
+        size = sizeof answer.info;
+    } else {
+        return DeviceIoControl(device, code, in, in_size, out, out_size, returned, nullptr);
     }
-    if (v && number && volume(v, "device") >= 0) {
-        STORAGE_DEVICE_NUMBER answered = {FILE_DEVICE_DISK, (DWORD)volume(v, "device"), (DWORD)volume(v, "partition")};
-        return answer(&answered, sizeof answered, out, out_size, returned);
-    }
-    if (v && code == IOCTL_DISK_GET_PARTITION_INFO && volume(v, "start") >= 0) {
-        PARTITION_INFORMATION info = {};
-        info.StartingOffset.QuadPart = volume(v, "start");
-        info.PartitionLength.QuadPart = volume(v, "length");
-        return answer(&info, sizeof info, out, out_size, returned);
-    }
-    return DeviceIoControl(device, code, in, in_size, out, out_size, returned, nullptr);
+    memcpy(out, &answer, *returned = size < out_size ? size : out_size);
+    return TRUE;
 }
 
 int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)

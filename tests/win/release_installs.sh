@@ -8,7 +8,6 @@ state=$build/release-testbed
 zip=$source/$("$source/scripts/make-release.sh" "$build")
 trap '"$source/scripts/wine-testbed.sh" stop "$state"' EXIT
 "$source/scripts/wine-testbed.sh" start "$state" "$build"
-mkdir "$state/prefix/drive_c/release"
 unzip -q "$zip" -d "$state/prefix/drive_c/release"
 folder=$(cd "$state/prefix/drive_c/release" && echo zerka-installer-*)
 for tool in chkdsk syslinux; do cp "$build/tests/win/tool_double.exe" "$state/prefix/drive_c/release/$folder/$tool.exe"; done

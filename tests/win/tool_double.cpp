@@ -9,9 +9,9 @@
 //   READY=name   set that event                 GATE=name  wait for that event    EXIT=n  exit code
 #include <windows.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 
+#include <fstream>
 #include <string>
 
 static std::string keys[2];
@@ -39,11 +39,7 @@ int main(int argc, char **argv)
     name = name.substr(name.rfind('\\') + 1, name.rfind('.') - name.rfind('\\') - 1);
     keys[1] = CharUpperA(&name[0]);
     keys[0] = argc > 1 ? keys[1] + "_" + CharUpperA(argv[1]) : keys[1];
-    if (setting("RECORD", &value)) {
-        FILE *record = fopen(value.c_str(), "ab");
-        fprintf(record, "%s\r\n", GetCommandLineA());
-        fclose(record);
-    }
+    if (setting("RECORD", &value)) std::ofstream(value, std::ios::app | std::ios::binary) << GetCommandLineA() << "\r\n";
     DWORD flags;
     if (setting("PROBE", &value) && GetHandleInformation((HANDLE)strtoul(value.c_str(), nullptr, 0), &flags)) return 1;
     if (setting("STDERR", &value)) write_all(GetStdHandle(STD_ERROR_HANDLE), value);
@@ -53,8 +49,7 @@ int main(int argc, char **argv)
             write_all(GetStdHandle(STD_OUTPUT_HANDLE), std::string(left < 65536 ? left : 65536, 'f'));
     if (setting("WRITE", &value)) {
         std::string folder, target = argv[argc - 1];
-        for (int i = 1; i < argc; i++)
-            if (!strncmp(argv[i], "-o", 2)) folder = argv[i] + 2;
+        for (int i = 1; i < argc; i++) folder = strncmp(argv[i], "-o", 2) ? folder : argv[i] + 2;
         CreateDirectoryA(folder.c_str(), nullptr);
         HANDLE file = CreateFileA((folder + target.substr(target.rfind('\\') + 1)).c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
