@@ -5,6 +5,7 @@
 # verdict through isa-debug-exit) and initrd.token (the random token inside that initrd).
 # QEMU's exit code is (value << 1) | 1: 33 usbflash seen, 35 idehd seen, 37 neither.
 set -euo pipefail
+export LC_ALL=C  # apt-cache output is parsed below, and it is translated in other locales
 dir=${1:?usage: boot-kit.sh DIR}
 cache_root=${ZERKA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zerka}
 mkdir -p "$cache_root" "$dir"

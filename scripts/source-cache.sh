@@ -3,6 +3,7 @@
 # source version: cached_build PACKAGE FILE [DEST] sets $version, $out (the cache path of FILE for
 # that version) and $work (a scratch folder removed on exit). A build made already is delivered at
 # once: copied to DEST when given, its path printed, and the script ends.
+export LC_ALL=C  # apt-cache output is parsed, and it is translated in other locales
 cache_root=${ZERKA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zerka}
 mkdir -p "$cache_root"
 
