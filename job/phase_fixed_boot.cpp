@@ -101,12 +101,8 @@ static void offer_in_boot_menu(install_job *job)
     // At "timeout=0" Windows would start at once and never show the new entry.
     boot_ini_set_timeout(boot_ini);
     int failed = fclose(boot_ini) != 0;
-    boot_ini = fopen(boot_ini_path, "a+");
-    if (boot_ini == NULL) {
-        log_message(job, 35);
-        job_fail(job);
+    if ((boot_ini = open_boot_file(job, boot_ini_path, "a+")) == NULL)
         return;
-    }
     // Its own line break first: the file's last line may have none.
     fputs("\nC:\\GRLDR=\"zerka (kestrix)\"\n", boot_ini);
     failed = close_boot_file(boot_ini, boot_ini_path, failed || ferror(boot_ini));

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "resources/resource_ids.h"
+#include "tools/child_runner.h"
 
 std::string msg(int id, ...)
 {
@@ -85,6 +86,13 @@ long wait_exit(const PROCESS_INFORMATION &process)
 {
     DWORD code = (DWORD)-1;
     return WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code) ? code : -1;
+}
+
+std::string output_of(HANDLE read_end)
+{
+    char *text = read_all(read_end);
+    std::string result = text;
+    return HeapFree(GetProcessHeap(), 0, text), result;
 }
 
 std::string text_of(HWND window)

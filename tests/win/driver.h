@@ -24,6 +24,7 @@ void open_gate(const char *name);  // lets a stand-in waiting on it (..._GATE=na
 bool wait_until(const std::function<bool()> &condition, int timeout_ms = 20000);
 PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env = {});
 long wait_exit(const PROCESS_INFORMATION &process);  // -1 when it does not end
+std::string output_of(HANDLE read_end);  // a child's output through the installer's read_all, freed
 std::string text_of(HWND window);
 std::string item_text(HWND dialog, int id);
 void set_item_text(HWND dialog, int id, const std::string &text);

@@ -26,13 +26,6 @@ static HANDLE start_child(const std::vector<std::string> &fields, PROCESS_INFORM
     return set_fields(fields, false), output;  // the child keeps its copy
 }
 
-static std::string output_of(HANDLE output)
-{
-    char *text = read_all(output);
-    std::string result = text;
-    return HeapFree(GetProcessHeap(), 0, text), result;
-}
-
 TEST(Runner, HandlesPassedOnOnlyWhereMeant)
 {
     // A child holding a copy of the read end would never see the pipe break once we close ours.

@@ -51,7 +51,7 @@ std::map<std::string, std::string> texts;
 std::string captured(std::string command, int standard_error = 0)  // a tool's output, read as the installer reads it
 {
     PROCESS_INFORMATION process;
-    std::string text = read_all(run_captured(&command[0], &process, standard_error));  // a little memory left behind
+    std::string text = output_of(run_captured(&command[0], &process, standard_error));
     return finish_child(&process), text;
 }
 
