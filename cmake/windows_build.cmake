@@ -1,12 +1,20 @@
 # The installer for 32-bit Windows, its Wine test programs and their doubles.
 
 set(ZERKA_WINDOWS_DEFS WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501 STRICT)
+# The scripts that build GNU regex and the tools build them for this target (i686 or x86_64).
+set(zerka_tool_env ${CMAKE_COMMAND} -E env ZERKA_WINDOWS_ARCH=${CMAKE_SYSTEM_PROCESSOR})
+# The Wine test bed reads which kind of prefix this build's programs need.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "win64\n")
+else()
+  file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "win32\n")
+endif()
 
 # GNU regex (MinGW has none). configure renames the symbols; map them here.
 set(gnuregex_dir ${CMAKE_BINARY_DIR}/gnuregex)
 add_custom_command(
   OUTPUT ${gnuregex_dir}/lib/libgnuregex.a ${gnuregex_dir}/include/regex.h
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-gnu-regex.sh ${gnuregex_dir}
+  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-gnu-regex.sh ${gnuregex_dir}
   COMMENT "GNU regex for MinGW")
 add_custom_target(gnuregex_build DEPENDS ${gnuregex_dir}/lib/libgnuregex.a)
 file(MAKE_DIRECTORY ${gnuregex_dir}/include)
@@ -49,14 +57,14 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win/fake_system_calls.cpp)
 endif()
 
 # The tools that ship beside the installer, built once per machine from Debian's sources and cached.
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/7z.exe COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${CMAKE_BINARY_DIR}/7z.exe)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/7z.exe COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${CMAKE_BINARY_DIR}/7z.exe)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/syslinux.exe
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe)
+  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/grldr COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${CMAKE_BINARY_DIR})
 add_custom_target(windows_tools ALL DEPENDS ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr)
 
 # The demo's driver (and the release check's): one installation through the installer's windows.
-add_executable(demo_install scripts/demo_install.cpp tests/win/driver.cpp)
+add_executable(demo_install scripts/demo_install.cpp tests/win/driver.cpp platform/system_calls_real.cpp)
 target_include_directories(demo_install PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
 target_link_libraries(demo_install PRIVATE zerka_core)
 target_link_options(demo_install PRIVATE -static -static-libgcc -static-libstdc++)

@@ -55,13 +55,14 @@ static BOOL initialise(HWND dialog)
     drive_log();
 
     HWND picture = GetDlgItem(dialog, IDC_PICTURE);
-    LONG previous = SetWindowLongA(picture, GWL_WNDPROC, (LONG)picture_proc);
+    // The pointer-sized forms: on 32-bit Windows they are SetWindowLongA and SetClassLongA.
+    LONG_PTR previous = SetWindowLongPtrA(picture, GWLP_WNDPROC, (LONG_PTR)picture_proc);
     if (previous == 0)
         fail_api_call("SetWindowLong");
     picture_prev_proc = (WNDPROC)previous;
 
     HICON icon = LoadIconA(app_instance, MAKEINTRESOURCEA(IDI_PROGRAM_SMALL));
-    SetClassLongA(dialog, GCL_HICON, (LONG)icon);
+    SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)icon);
     HANDLE help_icon = LoadImageA(app_instance, MAKEINTRESOURCEA(IDI_HELP_MARK), IMAGE_ICON, 20, 20, 0);
     SendDlgItemMessageA(dialog, IDC_HELP_BUTTON, BM_SETIMAGE, IMAGE_ICON, (LPARAM)help_icon);
     picture_load_bitmaps();

@@ -23,6 +23,11 @@ DWORD path_attributes(const char *path)
     return GetFileAttributesA(path);
 }
 
+void *grow_heap_block(void *block, SIZE_T size)
+{
+    return HeapReAlloc(GetProcessHeap(), 0, block, size);
+}
+
 BOOL remove_link(const char *path)
 {
     // Windows removes a symbolic link or junction itself, not its target; a directory link

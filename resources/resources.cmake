@@ -27,11 +27,19 @@ add_custom_command(
   VERBATIM)
 add_custom_target(zerka_artwork DEPENDS ${ZERKA_ARTWORK_FILES})
 
+# The manifest names the target's processor: Windows refuses a program whose manifest names another.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(ZERKA_MANIFEST_ARCH amd64)
+else()
+  set(ZERKA_MANIFEST_ARCH x86)
+endif()
+configure_file(${zerka_source_root}/resources/installer.manifest.in ${ZERKA_ARTWORK_DIR}/installer.manifest @ONLY)
+
 set(ZERKA_RESOURCE_FILE ${zerka_source_root}/resources/installer.rc)
 # windres looks for ICON, BITMAP and manifest files along its include path.
 set_source_files_properties(${ZERKA_RESOURCE_FILE} PROPERTIES
   INCLUDE_DIRECTORIES "${zerka_source_root};${zerka_source_root}/resources;${ZERKA_ARTWORK_DIR}"
-  OBJECT_DEPENDS "${ZERKA_ARTWORK_FILES};${zerka_source_root}/resources/installer.manifest;${zerka_source_root}/resources/resource_ids.h")
+  OBJECT_DEPENDS "${ZERKA_ARTWORK_FILES};${ZERKA_ARTWORK_DIR}/installer.manifest;${zerka_source_root}/resources/resource_ids.h")
 
 add_library(zerka_resources OBJECT ${ZERKA_RESOURCE_FILE})
 add_dependencies(zerka_resources zerka_artwork)

@@ -4,21 +4,28 @@
 # kernel, installs it onto the test bed's removable drive D: through the installer's own windows,
 # shows the log and the files, then starts the installed drive as a USB stick in QEMU and prints
 # the kernel's command line.
-#   bash scripts/demo.sh [BUILD_DIR]      (default build/win)
+#   bash scripts/demo.sh [BUILD_DIR]      (default build/win, or build/win64 where 32-bit code cannot run)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/win}
 export LC_ALL=C  # the shell's own messages; Wine gets its Chinese locale from the test bed
 
 echo "== packages"
 bash "$root/scripts/install-deps.sh"
+. "$root/scripts/windows-target.sh"
+choose_windows_target
+if [ "$windows_arch" = i686 ]; then
+  build=${1:-$root/build/win}
+else
+  build=${1:-$root/build/win64}
+  echo "== this machine runs no 32-bit code: the demo uses the x86_64 build of the same sources under 64-bit Wine"
+fi
 
 echo "== Windows build in $build (7-Zip, SYSLINUX and GRUB are built from Debian's sources once, then cached)"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/$windows_toolchain" >/dev/null
 build=$(cd "$build" && pwd)
 cmake --build "$build" --target zerka-installer zerka-installer-testbed tool_double demo_install windows_tools -j2 >/dev/null
 
-echo "== Wine test bed (a fresh 32-bit prefix; D: is a removable drive labelled ZERKA_USB)"
+echo "== Wine test bed (a fresh prefix; D: is a removable drive labelled ZERKA_USB)"
 state="$build/demo-testbed"
 trap '"$root/scripts/wine-testbed.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
 "$root/scripts/wine-testbed.sh" start "$state" "$build"

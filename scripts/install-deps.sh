@@ -6,14 +6,15 @@ need_i386=0
 dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 
 pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
-      g++-mingw-w64-i686 binutils-mingw-w64-i686
+      g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
       gnulib autoconf automake
-      wine wine32:i386 xvfb xauth fonts-wqy-microhei imagemagick
+      wine wine32:i386 wine64 xvfb xauth fonts-wqy-microhei imagemagick
       xorriso squashfs-tools dpkg-dev xz-utils python3 ca-certificates
       fdisk locales
       x11-utils
       nasm gcc-multilib libc6-dev-i386 uuid-dev libext2fs-dev
-      grub-pc-bin grub-common syslinux syslinux-common mtools dosfstools cpio qemu-system-x86 unzip)
+      grub-pc-bin grub-common grub-efi-amd64-bin grub-efi-ia32-bin ovmf ovmf-ia32
+      syslinux syslinux-common mtools dosfstools cpio qemu-system-x86 unzip)
 
 missing=()
 for p in "${pkgs[@]}"; do

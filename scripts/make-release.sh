@@ -15,6 +15,8 @@ trap 'rm -rf "$work"' EXIT
 # builds of one commit in the same folder give the same bytes.
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 946684800)}
 export SOURCE_DATE_EPOCH
+# What ships is the 32-bit program; an x86_64 build folder exists only for tests.
+[ "$(cat "$build/wine-arch" 2>/dev/null || echo win32)" = win32 ] || die "$build is not a 32-bit build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >"$work/build.log" 2>&1 \
     || { cat "$work/build.log" >&2; die "cannot configure $build"; }
@@ -52,7 +54,7 @@ syslinux=$(scripts/build-syslinux.sh "$stage/syslinux.exe")
 scripts/build-grub-loader.sh "$stage"
 cp resources/syslinux.cfg "$stage/syslinux.cfg"
 # The caches are named after the Debian source versions they were built from.
-seven_ver=$(basename "$(dirname "$seven")"); seven_ver=${seven_ver#7zip-}
+seven_ver=$(basename "$(dirname "$(dirname "$seven")")"); seven_ver=${seven_ver#7zip-}
 syslinux_ver=$(basename "$(dirname "$syslinux")"); syslinux_ver=${syslinux_ver#syslinux-}
 grub_ver=$(dpkg-query -W -f='${source:Version}' grub-pc-bin)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Wine test bed: one 32-bit prefix per test run, an Xvfb display, a persistent
-# wineserver, drive letters of every kind backed by folders, and the installer folder.
+# The Wine test bed: one prefix per test run (32-bit, or 64-bit for an x86_64 build, as the build
+# folder's wine-arch says), an Xvfb display, a persistent wineserver, drive letters of every kind
+# backed by folders, and the installer folder.
 #   wine-testbed.sh start STATE_DIR BUILD_DIR   # fresh prefix, display and server
 #   wine-testbed.sh stop  STATE_DIR
 # After start, STATE_DIR/env.sh holds the environment for wine-run.sh.
@@ -10,7 +11,7 @@ source_dir=$(dirname "$here")
 cmd=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
 export WINEPREFIX="$state/prefix"
 
 stop_testbed() {
@@ -30,6 +31,18 @@ for fd in $(ls /proc/$$/fd); do
 done
 [ "$cmd" = start ] || { echo "usage: $0 start|stop STATE_DIR [BUILD_DIR]" >&2; exit 2; }
 build=$(cd "$3" && pwd)
+export WINEARCH
+WINEARCH=$(cat "$build/wine-arch" 2>/dev/null || echo win32)
+if [ "$WINEARCH" = win64 ]; then
+  # Debian's wine script (and every wineboot, regedit ... through it) starts the 32-bit loader
+  # whenever wine32 is installed; these start the 64-bit one.
+  mkdir -p "$state/bin"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$state/bin/$name"
+    chmod +x "$state/bin/$name"
+  done
+  export PATH="$state/bin:$PATH"
+fi
 
 stop_testbed
 rm -rf "$state/prefix" "$state/drives"
@@ -107,8 +120,8 @@ for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; 
 export DISPLAY=":$display"
 
 cat >"$state/env.sh" <<EOS
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
-export WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY"
+export WINEARCH=$WINEARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
+export WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" PATH="$PATH"
 export ZERKA_TESTBED="$state" ZERKA_BUILD="$build" ZERKA_SOURCE="$source_dir"
 EOS
 

@@ -1,6 +1,7 @@
 #include "tools/child_runner.h"
 
 #include "messages/messages.h"
+#include "platform/system_calls.h"
 
 #include <string.h>
 
@@ -70,7 +71,7 @@ char *read_all(HANDLE read_end)
         chunk[got] = '\0';
         if (used + got + 1 > capacity) {
             // One doubling is enough: got < 1024 <= capacity and used + 1 <= capacity.
-            char *grown = (char *)HeapReAlloc(heap, 0, text, capacity * 2);
+            char *grown = (char *)grow_heap_block(text, capacity * 2);
             if (grown == NULL)
                 fail_out_of_memory();
             text = grown;

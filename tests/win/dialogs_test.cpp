@@ -171,7 +171,7 @@ TEST(Fatal, EndingsWithAndWithoutABox)
         {"nomem", "", 2},
     };
     for (const auto &c : cases) {
-        PROCESS_INFORMATION process = start_program(helper + c.arguments, {"ZERKA_DOUBLE_TOOL_DOUBLE_FLOOD=67108864"});
+        PROCESS_INFORMATION process = start_program(helper + c.arguments, {"ZERKA_DOUBLE_TOOL_DOUBLE_FLOOD=67108864", "ZERKA_FAKE_HEAP_LIMIT=8388608"});
         std::string caption, text = c.box.empty() ? "" : take_box(process.dwProcessId, nullptr, &caption);
         unsigned long code = 0;
         if (sscanf(text.c_str(), "LoadString (%lu)", &code) == 1) EXPECT_EQ(text, "LoadString (" + std::to_string(code) + "): " + system_text(code));

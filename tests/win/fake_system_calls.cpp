@@ -7,6 +7,7 @@
 //   ZERKA_FAKE_LINKS=<path>;...     these files are links; removing one moves it aside to <path>.link
 //                                   (Wine sees no file links, and its delete would remove the target)
 //   ZERKA_FAKE_GATE=<path>=<event>  asking for that path's attributes waits for the event first
+//   ZERKA_FAKE_HEAP_LIMIT=<n>       a heap block cannot grow past n bytes
 #include "platform/system_calls.h"
 
 #include <shlobj.h>
@@ -89,6 +90,13 @@ DWORD path_attributes(const char *path)
     if (!gate.empty()) WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, gate.c_str()), INFINITE);
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && is_fake_link(path) ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
+}
+
+void *grow_heap_block(void *block, SIZE_T size)
+{
+    char limit[32];
+    if (GetEnvironmentVariableA("ZERKA_FAKE_HEAP_LIMIT", limit, sizeof limit) && size > strtoull(limit, nullptr, 0)) return nullptr;
+    return HeapReAlloc(GetProcessHeap(), 0, block, size);
 }
 
 BOOL remove_link(const char *path)

@@ -41,7 +41,7 @@ int main(int argc, char **argv)
     keys[0] = argc > 1 ? keys[1] + "_" + CharUpperA(argv[1]) : keys[1];
     if (setting("RECORD", &value)) std::ofstream(value, std::ios::app | std::ios::binary) << GetCommandLineA() << "\r\n";
     DWORD flags;
-    if (setting("PROBE", &value) && GetHandleInformation((HANDLE)strtoul(value.c_str(), nullptr, 0), &flags)) return 1;
+    if (setting("PROBE", &value) && GetHandleInformation((HANDLE)(ULONG_PTR)strtoull(value.c_str(), nullptr, 0), &flags)) return 1;
     if (setting("STDERR", &value)) write_all(GetStdHandle(STD_ERROR_HANDLE), value);
     if (setting("STDOUT", &value)) write_all(GetStdHandle(STD_OUTPUT_HANDLE), value);
     if (setting("FLOOD", &value))
