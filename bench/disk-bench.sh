@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Benchmarks of the disk identification code (see bench/README.md).
-#   bench/disk-bench.sh drive-log [WIN_BUILD_DIR]       drive log: 10 disks x 100 logical vs none (build/win)
+#   bench/disk-bench.sh drive-log [WIN_BUILD_DIR]       drive log: 10 disks x 100 logical vs none (build/win or win64)
 #   bench/disk-bench.sh fuzz [SECONDS] [FUZZ_BUILD_DIR] long fuzz run of the partition walk (600 s, build/fuzz)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
+. "$source_dir/scripts/windows-target.sh"
+choose_windows_target  # build/win, or build/win64 where 32-bit code cannot run
 what=${1:-drive-log}
 
 case "$what" in
 drive-log)
-  build=$(mkdir -p "${2:-$source_dir/build/win}" && cd "${2:-$source_dir/build/win}" && pwd)
+  build=$(mkdir -p "${2:-$source_dir/build/$windows_build}" && cd "${2:-$source_dir/build/$windows_build}" && pwd)
   [ -f "$build/CMakeCache.txt" ] || cmake -S "$source_dir" -B "$build" \
-      -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$source_dir/$windows_toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
   # The product's code as it is, its reads counted by a link-time wrapper (bench/CMakeLists.txt).
   cmake --build "$build" --target drive_log_bench -j2 >/dev/null
   work="$build/disk-bench"
@@ -38,7 +40,8 @@ for n in range(10):
             f.write(table([(0x83, 63, step - 63), link]))
 PY
 
-  export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
+  . "$source_dir/scripts/wine-prefix.sh"
+  use_wine_for "$build" "$work"
   export WINEPREFIX="$work/prefix"
   wineboot -i >"$work/wineboot.log" 2>&1
   cp "$build/bench/drive_log_bench.exe" "$WINEPREFIX/drive_c/"

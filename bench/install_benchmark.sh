@@ -4,15 +4,17 @@
 # back (from a process without a console, as the installer is, and from a console program), for
 # the removable D: and the hard-disk partition E:, with a 300 MiB and a 700 MiB image, first with
 # the image in the page cache, then with the cache emptied before each run. Not a test.
-#   bench/install_benchmark.sh [WIN_BUILD_DIR] [ROUNDS]      default build/win, 5 rounds
+#   bench/install_benchmark.sh [WIN_BUILD_DIR] [ROUNDS]    default build/win (win64 without 32-bit code), 5 rounds
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=$(mkdir -p "${1:-$root/build/win}" && cd "${1:-$root/build/win}" && pwd)
+. "$root/scripts/windows-target.sh"
+choose_windows_target  # build/win, or build/win64 where 32-bit code cannot run
+build=$(mkdir -p "${1:-$root/build/$windows_build}" && cd "${1:-$root/build/$windows_build}" && pwd)
 rounds=${2:-5}
 state="$build/bench-testbed"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/$windows_toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target zerka-installer zerka-installer-testbed tool_double windows_tools install_bench \
   -j2 >/dev/null
 

@@ -23,7 +23,8 @@ fi
 echo "== Windows build in $build (7-Zip, SYSLINUX and GRUB are built from Debian's sources once, then cached)"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/$windows_toolchain" >/dev/null
 build=$(cd "$build" && pwd)
-cmake --build "$build" --target zerka-installer zerka-installer-testbed tool_double demo_install windows_tools -j2 >/dev/null
+cmake --build "$build" --target zerka-installer zerka-installer-testbed tool_double demo_install windows_tools \
+  -j2 >/dev/null
 
 echo "== Wine test bed (a fresh prefix; D: is a removable drive labelled ZERKA_USB)"
 state="$build/demo-testbed"

@@ -31,18 +31,8 @@ for fd in $(ls /proc/$$/fd); do
 done
 [ "$cmd" = start ] || { echo "usage: $0 start|stop STATE_DIR [BUILD_DIR]" >&2; exit 2; }
 build=$(cd "$3" && pwd)
-export WINEARCH
-WINEARCH=$(cat "$build/wine-arch" 2>/dev/null || echo win32)
-if [ "$WINEARCH" = win64 ]; then
-  # Debian's wine script (and every wineboot, regedit ... through it) starts the 32-bit loader
-  # whenever wine32 is installed; these start the 64-bit one.
-  mkdir -p "$state/bin"
-  for name in wine wine-stable; do
-    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$state/bin/$name"
-    chmod +x "$state/bin/$name"
-  done
-  export PATH="$state/bin:$PATH"
-fi
+. "$here/wine-prefix.sh"
+use_wine_for "$build" "$state"
 
 stop_testbed
 rm -rf "$state/prefix" "$state/drives"
