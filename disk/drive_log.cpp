@@ -6,6 +6,7 @@
 
 #include "disk/partition_walk.h"
 #include "disk/xdio.h"
+#include "job/phase_common.h"
 #include "main/drive_list.h"
 #include "messages/format_text.h"
 #include "messages/messages.h"
@@ -86,8 +87,10 @@ static void log_disk(FILE *log, int disk_number)
 
 void drive_log(void)
 {
-    // Only a diagnostic: without a writable C: there is simply no log.
-    FILE *log = fopen("c:\\kestrix_drive.log", "w");
+    // Only a diagnostic: without a writable C: there is simply no log. Nor through a link there,
+    // which would have a program run as administrator overwrite whatever it points to.
+    static const char path[] = "c:\\kestrix_drive.log";
+    FILE *log = is_link(path) ? NULL : fopen(path, "w");
     if (log == NULL) return;
 
     DWORD drives = GetLogicalDrives();

@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-enum { line_buffer_size = 1024 };
-
 int menu_lst_append_entry(FILE *file, const char *root)
 {
     int unended = fseek(file, -1, SEEK_END) == 0 && fgetc(file) != '\n';
@@ -19,29 +17,29 @@ int menu_lst_append_entry(FILE *file, const char *root)
     return fflush(file) != 0 || ferror(file) ? 1 : 0;
 }
 
-static int is_timeout_line(const char *line)
+static const char boot_ini_line[] = "\r\nC:\\GRLDR=\"zerka (kestrix)\"\r\n";
+static_assert(sizeof boot_ini_line - 1 == boot_ini_line_size, "the line's size");
+
+// At "timeout=0" Windows would start at once and never show the new entry.
+static int is_timeout_line(const char *line, size_t rest)
 {
-    if (strncmp(line, "timeout=0", 9) != 0)
+    if (rest < 9 || memcmp(line, "timeout=0", 9) != 0)
         return 0;
-    return strchr(" \t\r\n", line[9]) != NULL;  // NUL included: the end of the file
+    return rest == 9 || memchr(" \t\r\n", line[9], 4) != NULL;
 }
 
-int boot_ini_set_timeout(FILE *file)
+size_t boot_ini_edit(char *text, size_t length)
 {
-    char line[line_buffer_size];
-    // fgets stops after 1023 characters: what follows in a longer line is no line start.
-    int at_line_start = 1;
-    while (!feof(file)) {
-        long start = ftell(file);
-        if (start < 0 || fgets(line, sizeof line, file) == NULL)
-            return 0;
-        if (at_line_start && is_timeout_line(line)) {
-            if (fseek(file, start + 8, SEEK_SET) != 0 || fputc('5', file) == EOF)
-                return 0;
-            return 1;
+    for (size_t start = 0; start < length;) {
+        if (is_timeout_line(text + start, length - start)) {
+            text[start + 8] = '5';
+            break;
         }
-        size_t length = strlen(line);
-        at_line_start = length > 0 && line[length - 1] == '\n';
+        const char *end = (const char *)memchr(text + start, '\n', length - start);
+        if (end == NULL)
+            break;
+        start = (size_t)(end - text) + 1;
     }
-    return 0;
+    memcpy(text + length, boot_ini_line, boot_ini_line_size);
+    return length + boot_ini_line_size;
 }

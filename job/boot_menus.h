@@ -9,8 +9,12 @@
 // the entry never runs into it. 0 when written, 1 when a write failed.
 int menu_lst_append_entry(FILE *file, const char *root);
 
-// The Windows boot menu's wait: scans a file opened "r+" from its current position; the
-// first line that begins with "timeout=0" followed by a blank, a tab, a line end or the end
-// of the file gets a '5' in place of its 0, and no other byte changes. 1 when a line was
-// changed, 0 otherwise.
-int boot_ini_set_timeout(FILE *file);
+// What an installation appends to C:\boot.ini: the loader on a line of its own, under its title.
+enum { boot_ini_line_size = 30 };
+
+// The Windows boot menu's bytes, edited in place: the first line (ended by LF or CR LF alike)
+// that begins with "timeout=0" followed by a blank, a tab, a line end or the end of the text
+// gets a '5' for its 0; then the loader's line is appended at text + length, with CR LF as
+// Windows writes boot.ini. text has room for length + boot_ini_line_size bytes. Returns the new
+// length.
+size_t boot_ini_edit(char *text, size_t length);

@@ -9,7 +9,7 @@ static void run_job(install_job *job)
         return;
     if (run_extraction(job))
         return;
-    if (drive_kind(job->drive) == drive_fixed ? run_fixed_boot_setup(job) : run_removable_boot_setup(job))
+    if (job->kind == drive_fixed ? run_fixed_boot_setup(job) : run_removable_boot_setup(job))
         return;
     if (checkpoint(job))
         return;

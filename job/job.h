@@ -11,6 +11,7 @@ struct install_job {
     volatile LONG job_running;   // 1 while the job may go on; cleared only by job_fail
     volatile LONG references;    // held by the dialog and by the worker; the last frees it
     char drive;                  // target drive letter, read once at the worker's start
+    int kind;                    // its drive_kind, read then too: it chooses the boot set-up
     char image[1024];            // image path, read once at the worker's start
     char *listing_text;          // 7z listing (process heap), cut in place while parsed
     listing_file *files;         // its file lines (process heap), checked before any write
@@ -35,6 +36,10 @@ int run_pre_install_checks(install_job *job);
 int run_extraction(install_job *job);
 int run_removable_boot_setup(install_job *job);
 int run_fixed_boot_setup(install_job *job);
+
+// Before anything is written for a fixed disk: C:\boot.ini, which the set-up ends with, must be
+// there to be changed (Windows Vista and later start without it). Fails the step otherwise.
+void check_boot_ini(install_job *job);
 
 DWORD WINAPI install_worker(void *job);
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

@@ -6,6 +6,7 @@
 #include "job/job.h"
 #include "job/listing.h"
 #include "job/phase_common.h"
+#include "main/drive_list.h"
 #include "main/main_dialog.h"
 #include "messages/format_text.h"
 #include "messages/messages.h"
@@ -17,6 +18,9 @@ enum { format_impossible = -3, format_cancelled = -2, format_error = -1 };
 static void read_choices(install_job *job)
 {
     job->drive = target_drive();
+    // Once: a storage query that fails later must not send a fixed partition to the removable
+    // set-up, whose syslinux would rewrite that partition's boot sector.
+    job->kind = drive_kind(job->drive);
     const char *path = image_path();
     size_t length = strlen(path);
     if (length >= sizeof job->image)
@@ -147,6 +151,10 @@ static void check_space(install_job *job)
 int run_pre_install_checks(install_job *job)
 {
     read_choices(job);
+    if (checkpoint(job))
+        return 1;
+    if (job->kind == drive_fixed)
+        check_boot_ini(job);
     if (checkpoint(job))
         return 1;
     if (format_requested())

@@ -71,7 +71,10 @@ int enter_installer_folder(void)
 int is_link(const char *path)
 {
     DWORD attributes = path_attributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
+    DWORD tag = reparse_tag(path);
+    return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
 int remove_link_at(const char *path)

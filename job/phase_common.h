@@ -21,7 +21,8 @@ void fail_with_system_text(install_job *job);
 // entered.
 int enter_installer_folder(void);
 
-// 1 when path is a link (a reparse point) of any kind.
+// 1 when path is a link: a symbolic link or a mount point (junction). Other reparse points,
+// such as deduplicated or cloud files, are ordinary files.
 int is_link(const char *path);
 
 // Run with administrator rights, a write would follow a link planted on the target. Before

@@ -12,6 +12,9 @@ int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options);
 
 // GetFileAttributesA. Wine reports no FILE_ATTRIBUTE_REPARSE_POINT for a file symlink.
 DWORD path_attributes(const char *path);
+// The reparse tag of the reparse point at path (FindFirstFileA's dwReserved0), 0 when there is
+// none. Wine reports no tag at all.
+DWORD reparse_tag(const char *path);
 // HeapReAlloc on the process heap. A test can refuse large blocks there, as a full 32-bit
 // address space does: a 64-bit one cannot be filled in a test.
 void *grow_heap_block(void *block, SIZE_T size);

@@ -23,6 +23,16 @@ DWORD path_attributes(const char *path)
     return GetFileAttributesA(path);
 }
 
+DWORD reparse_tag(const char *path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? found.dwReserved0 : 0;
+}
+
 void *grow_heap_block(void *block, SIZE_T size)
 {
     return HeapReAlloc(GetProcessHeap(), 0, block, size);

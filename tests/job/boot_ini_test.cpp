@@ -1,4 +1,5 @@
-// The boot menus edited on real files, natively and on msvcrt's text mode (CR LF <-> "\n").
+// The boot menus, natively and on the Windows runtime: boot.ini in memory, menu.lst on real files
+// in msvcrt's text mode (CR LF <-> "\n").
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,18 +20,24 @@ static std::string edited(const std::string &bytes, const char *mode, int (*edit
     return result;
 }
 
-TEST(BootIni, TimeoutZeroBecomesFiveOnlyAtATrueLineStart)
+TEST(BootIni, TimeoutZeroBecomesFiveOnlyAtATrueLineStartAndTheLoaderLineIsAppended)
 {
     const std::string head = "[boot loader]\r\n", os = "[operating systems]\r\nmulti(0)=\"W\"\r\n", x(1022, 'x');
+    const std::string lf = "[boot loader]\ntimeout=", mixed = "[boot loader]\n;\r\ntimeout=30\ntimeout=";
     const struct { std::string input, expected; } rows[] = {  // expected "": unchanged
         {head + "timeout=0\r\n" + os, head + "timeout=5\r\n" + os}, {head + "timeout=0", head + "timeout=5"},
         {head + "timeout=0 \r\n", head + "timeout=5 \r\n"}, {head + "timeout=0\t;\r\n", head + "timeout=5\t;\r\n"},
-        {"timeout=30\r\ntimeout=00\r\nTIMEOUT=0\r\n timeout=0\r\n", ""},
-        {x + "xtimeout=0 \r\ntimeout=0\r\n", x + "xtimeout=0 \r\ntimeout=5\r\n"},  // a long line skipped whole
-        {x + "\r\ntimeout=0\r\n", x + "\r\ntimeout=5\r\n"}, {"timeout=0\r\ntimeout=0", "timeout=5\r\ntimeout=0"},
+        {"timeout=30\r\ntimeout=00\r\nTIMEOUT=0\r\n timeout=0\r\n", ""}, {"", ""},
+        {x + "xtimeout=0 \r\ntimeout=0\r\n", x + "xtimeout=0 \r\ntimeout=5\r\n"},
+        {"timeout=0\r\ntimeout=0", "timeout=5\r\ntimeout=0"}, {lf + "0\ndefault=m\n", lf + "5\ndefault=m\n"},
+        {mixed + "0\r\nmulti(0)\n", mixed + "5\r\nmulti(0)\n"},
     };
-    for (const auto &r : rows)
-        EXPECT_EQ(edited(r.input, "r+", boot_ini_set_timeout), r.expected.empty() ? r.input : r.expected) << r.input;
+    for (const auto &r : rows) {
+        std::string text = r.input;
+        text.resize(r.input.size() + boot_ini_line_size);
+        text.resize(boot_ini_edit(&text[0], r.input.size()));
+        EXPECT_EQ(text, (r.expected.empty() ? r.input : r.expected) + "\r\nC:\\GRLDR=\"zerka (kestrix)\"\r\n");
+    }
 }
 
 TEST(MenuLst, EntryAppendedOnLinesOfItsOwn)

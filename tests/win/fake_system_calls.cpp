@@ -2,10 +2,12 @@
 // is not configured goes to the real call, so without these variables this is the product.
 //   ZERKA_FAKE_VOLUMES=<letter>:<key>=<n>,...;...  for the volume "\\.\<letter>:": bus (BusType, 7 is
 //     USB), device and partition (its device number), start and length (its extent in bytes), and
-//     fail_open, fail_property, fail_number, fail_partinfo (the last-error that call fails with)
+//     fail_open, fail_property, fail_number, fail_partinfo (the last-error that call fails with);
+//     property_answers=<n>: the first n property queries are answered all the same
+//   ZERKA_FAKE_LINKS=<path>[=<tag>];... these files are reparse points, symbolic links unless tagged
+//     otherwise; removing one moves it aside to <path>.link (Wine reports no file links and no tags,
+//     and its delete would remove the target)
 //   ZERKA_FAKE_FORMAT=<n>           the format dialog returns n at once
-//   ZERKA_FAKE_LINKS=<path>;...     these files are links; removing one moves it aside to <path>.link
-//                                   (Wine sees no file links, and its delete would remove the target)
 //   ZERKA_FAKE_GATE=<path>=<event>  asking for that path's attributes waits for the event first
 //   ZERKA_FAKE_HEAP_LIMIT=<n>       a heap block cannot grow past n bytes
 #include "platform/system_calls.h"
@@ -30,7 +32,15 @@ static std::string setting(const char *name, const std::string &key)  // what fo
     return at == std::string::npos ? "" : all.substr(at + 1 + key.size(), all.find(';', at + 1) - at - 1 - key.size());
 }
 
-static bool is_fake_link(const char *path) { return listed("ZERKA_FAKE_LINKS").find(";" + std::string(path) + ";") != std::string::npos; }
+static DWORD fake_tag(const char *path)  // 0 when not listed
+{
+    std::string all = listed("ZERKA_FAKE_LINKS"), key = ";" + std::string(path);
+    for (size_t at = all.find(key); at != std::string::npos; at = all.find(key, at + 1)) {
+        const char *next = all.c_str() + at + key.size();
+        if (*next == ';' || *next == '=') return *next == ';' ? IO_REPARSE_TAG_SYMLINK : strtoul(next + 1, nullptr, 0);
+    }
+    return 0;
+}
 
 static long long volume(char letter, const char *key)  // -1 when not configured
 {
@@ -40,6 +50,7 @@ static long long volume(char letter, const char *key)  // -1 when not configured
 }
 
 static HANDLE handle_of[26];  // the handle open_device gave out last for each volume letter
+static int property_queries[26];
 
 HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes)
 {
@@ -57,6 +68,7 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
     for (int i = 0; i < 26; i++) v = handle_of[i] == device ? (char)('A' + i) : v;
     bool property = code == IOCTL_STORAGE_QUERY_PROPERTY, number = code == IOCTL_STORAGE_GET_DEVICE_NUMBER;
     long long fail = volume(v, property ? "fail_property" : number ? "fail_number" : "fail_partinfo");
+    if (v && property && ++property_queries[v - 'A'] <= volume(v, "property_answers")) fail = 0;
     if (v && fail > 0) return SetLastError((DWORD)fail), FALSE;
     union { STORAGE_DEVICE_DESCRIPTOR descriptor; STORAGE_DEVICE_NUMBER number; PARTITION_INFORMATION info; } answer = {};
     DWORD size;
@@ -89,7 +101,17 @@ DWORD path_attributes(const char *path)
     std::string gate = setting("ZERKA_FAKE_GATE", std::string(path) + "=");
     if (!gate.empty()) WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, gate.c_str()), INFINITE);
     DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && is_fake_link(path) ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
+    return attributes != INVALID_FILE_ATTRIBUTES && fake_tag(path) ? attributes | FILE_ATTRIBUTE_REPARSE_POINT
+                                                                   : attributes;
+}
+
+DWORD reparse_tag(const char *path)
+{
+    if (DWORD tag = fake_tag(path)) return tag;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    return FindClose(search), found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? found.dwReserved0 : 0;
 }
 
 void *grow_heap_block(void *block, SIZE_T size)
@@ -101,6 +123,6 @@ void *grow_heap_block(void *block, SIZE_T size)
 
 BOOL remove_link(const char *path)
 {
-    if (is_fake_link(path)) return MoveFileA(path, (std::string(path) + ".link").c_str());
+    if (fake_tag(path)) return MoveFileA(path, (std::string(path) + ".link").c_str());
     return GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY ? RemoveDirectoryA(path) : DeleteFileA(path);
 }

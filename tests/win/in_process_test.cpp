@@ -87,6 +87,11 @@ TEST(Disk, DriveLogListsVolumesAndPartitionsAndLeavesNoHandleOpen)
     SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", "E:device=1,partition=5,start=1056256,length=512000;H:fail_number=0x2000ABCD;D:fail_open=5");
     // Wine counts no handles, but hands out the lowest free value: a handle left open moves it.
     auto lowest_free_handle = [] { HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr); return CloseHandle(probe), probe; };
+    write_file("C:\\kestrix_drive.log", "planted");  // a link there is never written through
+    SetEnvironmentVariableA("ZERKA_FAKE_LINKS", "c:\\kestrix_drive.log");
+    drive_log();
+    EXPECT_EQ(read_file("C:\\kestrix_drive.log"), "planted");
+    SetEnvironmentVariableA("ZERKA_FAKE_LINKS", nullptr);
     drive_log();
     HANDLE before = lowest_free_handle();
     drive_log();
