@@ -122,14 +122,17 @@ static void update_boot_record(install_job *job)
     if (volume_partition(job->drive, &disk, &partition) != volume_found || is_system_disk(disk))
         return;
     uint8_t code[boot_code_size], sector[xdio_sector_size];
-    DWORD code_error = load_boot_code(code) ? GetLastError() : 0;
+    int have_code = load_boot_code(code) == 0;
+    DWORD code_error = GetLastError();
     if (transfer_sector_0(disk, sector, 0)) {
+        DWORD error = GetLastError();
         log_message(job, 43);
+        SetLastError(error);
         fail_with_system_text(job);
         return;
     }
     for (;;) {
-        int change = boot_record_next_change(sector, partition, code_error ? NULL : code);
+        int change = boot_record_next_change(sector, partition, have_code ? code : NULL);
         if (change == boot_record_unchanged)
             return;
         log_message(job, change == boot_record_code || change == boot_record_no_code ? 44 : 45);
