@@ -61,7 +61,12 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/7z.exe COMMAND ${zerka_tool_env} $
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/syslinux.exe
   COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/grldr COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${CMAKE_BINARY_DIR})
-add_custom_target(windows_tools ALL DEPENDS ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr)
+# SYSLINUX's master boot record code (440 bytes), as Debian's syslinux-common ships it.
+set(zerka_mbr_bin /usr/lib/syslinux/mbr/mbr.bin)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/mbr.bin DEPENDS ${zerka_mbr_bin}
+  COMMAND ${CMAKE_COMMAND} -E copy ${zerka_mbr_bin} ${CMAKE_BINARY_DIR}/mbr.bin)
+add_custom_target(windows_tools ALL DEPENDS
+  ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr ${CMAKE_BINARY_DIR}/mbr.bin)
 
 # The demo's driver (and the release check's): one installation through the installer's windows.
 add_executable(demo_install scripts/demo_install.cpp tests/win/driver.cpp platform/system_calls_real.cpp)

@@ -1,5 +1,12 @@
 // Boot set-up of a removable drive: syslinux.cfg from beside the installer to the drive's
-// root, then the SYSLINUX installer run on the drive.
+// root, the SYSLINUX installer run on the drive, then what a BIOS needs in sector 0 of a
+// partitioned stick.
+#include <ctype.h>
+#include <string.h>
+
+#include "disk/boot_record.h"
+#include "disk/grub_name.h"
+#include "disk/xdio.h"
 #include "job/job.h"
 #include "job/phase_common.h"
 #include "messages/format_text.h"
@@ -42,6 +49,107 @@ static void install_boot_loader(install_job *job)
     HeapFree(GetProcessHeap(), 0, text);
 }
 
+// SYSLINUX's boot code from beside the installer (mbr.bin). 0 when read; else 1, the last
+// error saying why.
+static int load_boot_code(uint8_t code[boot_code_size])
+{
+    HANDLE file = CreateFileA("mbr.bin", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
+    uint8_t bytes[boot_code_size + 1];
+    DWORD size = 0;
+    BOOL read = ReadFile(file, bytes, sizeof bytes, &size, NULL);
+    DWORD error = read ? ERROR_INVALID_DATA : GetLastError();
+    CloseHandle(file);
+    if (!read || size != boot_code_size) {
+        SetLastError(error);
+        return 1;
+    }
+    memcpy(code, bytes, boot_code_size);
+    return 0;
+}
+
+// Reads sector 0 of physical disk number disk, or writes it. 0 when done; else 1, the last
+// error saying why.
+static int transfer_sector_0(DWORD disk, uint8_t sector[xdio_sector_size], int write)
+{
+    char name[text_buffer_size];
+    format_text(name, "(hd%d)", (int)disk);
+    xdio_handle *handle = xdio_open(name, write);
+    if (handle == NULL)
+        return 1;
+    SetLastError(0);
+    int failed = write ? xdio_write(handle, sector, 1) : xdio_read(handle, sector, 1);
+    DWORD error = GetLastError();
+    xdio_close(handle);
+    // A short transfer leaves no error of its own.
+    if (failed)
+        SetLastError(error != 0 ? error : write ? ERROR_WRITE_FAULT : ERROR_READ_FAULT);
+    return failed;
+}
+
+// Writes sector 0 and reads it back through a handle of its own.
+static int write_sector_0(DWORD disk, uint8_t sector[xdio_sector_size])
+{
+    uint8_t check[xdio_sector_size];
+    if (transfer_sector_0(disk, sector, 1) || transfer_sector_0(disk, check, 0))
+        return 1;
+    if (memcmp(check, sector, sizeof check) == 0)
+        return 0;
+    SetLastError(ERROR_WRITE_FAULT);
+    return 1;
+}
+
+// The disk that holds the system, or that cannot be told apart from it, is never written.
+static int is_system_disk(DWORD disk)
+{
+    char folder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    DWORD system_disk;
+    return length < 2 || length >= sizeof folder || folder[1] != ':' ||
+           volume_disk_number((char)toupper((unsigned char)folder[0]), &system_disk) != volume_found ||
+           system_disk == disk;
+}
+
+// A BIOS starts a partitioned stick only through boot code in sector 0 and an active primary
+// entry. What is missing is added; code or an active entry already there (a USB hard disk may
+// carry its owner's boot manager) stays. A volume outside an MBR table (a superfloppy, a GPT
+// disk) needs nothing here.
+static void update_boot_record(install_job *job)
+{
+    DWORD disk;
+    int partition;
+    if (volume_partition(job->drive, &disk, &partition) != volume_found || is_system_disk(disk))
+        return;
+    uint8_t code[boot_code_size], sector[xdio_sector_size];
+    int have_code = load_boot_code(code) == 0;
+    DWORD code_error = GetLastError();
+    if (transfer_sector_0(disk, sector, 0)) {
+        DWORD error = GetLastError();
+        log_message(job, 43);
+        SetLastError(error);
+        fail_with_system_text(job);
+        return;
+    }
+    for (;;) {
+        int change = boot_record_next_change(sector, partition, have_code ? code : NULL);
+        if (change == boot_record_unchanged)
+            return;
+        log_message(job, change == boot_record_code || change == boot_record_no_code ? 44 : 45);
+        if (change == boot_record_logical) {
+            log_message(job, 46);
+            return;
+        }
+        if (change == boot_record_no_code)
+            SetLastError(code_error);
+        if (change == boot_record_no_code || write_sector_0(disk, sector)) {
+            fail_with_system_text(job);
+            return;
+        }
+        log_message(job, 20);
+    }
+}
+
 int run_removable_boot_setup(install_job *job)
 {
     if (log_formatted(job, load_message(31), job->drive) == 0)
@@ -49,6 +157,9 @@ int run_removable_boot_setup(install_job *job)
     if (checkpoint(job))
         return 1;
     install_boot_loader(job);
+    if (checkpoint(job))
+        return 1;
+    update_boot_record(job);
     // The worker's own last checkpoint follows.
     return 0;
 }

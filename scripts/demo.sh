@@ -35,13 +35,16 @@ WINEPREFIX=$state/prefix
 echo "== the image C:\\images\\small.iso: Debian's kernel as vmlinuz, a test initrd.gz, squashfs images"
 (cd "$WINEPREFIX/drive_c/images/small" && find . -type f | sort | xargs ls -l)
 
-echo "== installing onto D: with C:\\zerka-installer\\zerka-installer.exe and the real 7-Zip"
-echo "   Stand-ins: Wine has no chkdsk, and its folder-backed D: has no boot sector for syslinux.exe"
-echo "   to write: those two steps run tests/win/tool_double.exe, which ends with 0. The boot"
-echo "   sector is written below by Debian's Linux syslinux, the same SYSLINUX version."
+echo "== installing onto D: with C:\\zerka-installer\\zerka-installer-testbed.exe and the real 7-Zip"
+echo "   That is the installer linked with the test layer, which tells it that D: is partition 1 of the"
+echo "   blank stick image behind \\\\.\\PhysicalDrive2: the installer writes that stick's master boot"
+echo "   record. Stand-ins: Wine has no chkdsk, and its folder-backed D: has no boot sector for"
+echo "   syslinux.exe to write: those two steps run tests/win/tool_double.exe, which ends with 0. The"
+echo "   boot sector is written below by Debian's Linux syslinux, the same SYSLINUX version."
 rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg"
 status=0
-"$root/scripts/wine-run.sh" "$state" "$build/demo_install.exe" 'C:\zerka-installer\zerka-installer.exe' \
+env "$(cat "$WINEPREFIX/drive_c/boot-proof/d.env")" \
+  "$root/scripts/wine-run.sh" "$state" "$build/demo_install.exe" 'C:\zerka-installer\zerka-installer-testbed.exe' \
   'C:\images\small.iso' D 'C:\progress.bmp' </dev/null 2>/dev/null >"$state/demo-log.gbk" || status=$?
 
 echo "== the progress log"
@@ -53,6 +56,6 @@ convert "$WINEPREFIX/drive_c/progress.bmp" "$build/progress-dialog.png" 2>/dev/n
   && echo "== a picture of the progress dialog: $build/progress-dialog.png"
 [ "$status" = 0 ] || { echo "== the installation failed ($status)"; exit "$status"; }
 
-echo "== starting D: as a USB stick in QEMU (about 10 s)"
-"$root/scripts/boot-usb.sh" "$state/drives/d" fat32
+echo "== starting D: as a USB stick in QEMU, from the master boot record the installer wrote (about 20 s)"
+"$root/scripts/boot-usb.sh" "$state/drives/d" fat32 "$state/disks/disk2.img"
 echo "== the installed drive starts zerka's kernel with its own initrd"

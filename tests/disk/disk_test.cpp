@@ -1,4 +1,4 @@
-// The sector layer, its name grammar and the partition walk, on disk images made at run time.
+// The sector layer, its name grammar and the partition walk, on disk images made at run time; the boot record.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -8,6 +8,7 @@
 #include <array>
 #include <filesystem>
 
+#include "disk/boot_record.h"
 #include "disk/partition_walk.h"
 
 namespace fs = std::filesystem;
@@ -199,4 +200,47 @@ TEST(sector_layer, names_open_their_device_at_the_partition_start)
     }
     EXPECT_EQ(std::distance(fs::directory_iterator("/proc/self/fd"), {}), before) << "failed opens close all";
     fs::remove_all(folder);
+}
+
+// Sector 0: its code area ("": all zero), the boot flags of slots 0-3 (slot 1 extended, slot 2 empty) and 0x55AA.
+static std::string mbr(const std::string &code, const char *flags, bool mark = true)
+{
+    std::string s = code + std::string(440 - code.size(), '\0') + "sig\x01\x02\x03";
+    for (int slot = 0; slot < 4; ++slot)  // CHS, type, start, length: 16 bytes that must stay
+        for (int i = 0; i < 16; ++i)
+            s += i == 0 ? flags[slot] : i == 4 ? "\x0c\x05\x00\x83"[slot] : (char)(16 * slot + i);
+    return s + (mark ? "\x55\xaa" : "\x55\x00");
+}
+
+TEST(boot_record, only_a_blank_code_area_and_a_missing_active_flag_change)
+{
+    const std::string code(440, '\xfa'), own = "\xeb\x63 owner's boot manager", zero(439, '\0');
+    const char *nul = "\0\0\0";
+    const struct { const char *name; std::string in; int target; std::string code, changes, out; } rows[] = {
+        {"blank_gets_code_then_flag", mbr("", nul), 0, code, "CA", mbr(code, "\x80\0\0")},
+        {"flag_on_slot_3", mbr("", nul), 3, code, "CA", mbr(code, "\0\0\0\x80")},
+        {"owner_code_and_active_kept", mbr(own, "\0\x80\0"), 0, code, "", mbr(own, "\0\x80\0")},
+        {"owner_code_gets_flag_only", mbr(own, nul), 0, "", "A", mbr(own, "\x80\0\0")},
+        {"another_active_kept", mbr("", "\0\0\0\x80"), 0, code, "C", mbr(code, "\0\0\0\x80")},
+        {"bit_7_is_active", mbr(own, "\x7f\0\0\x81"), 0, code, "", mbr(own, "\x7f\0\0\x81")},
+        {"stray_flag_kept", mbr(own, "\x7f\0\0"), 3, code, "A", mbr(own, "\x7f\0\0\x80")},
+        {"last_code_byte_counts", mbr(zero + "x", nul), 0, "", "A", mbr(zero + "x", "\x80\0\0")},
+        {"logical_gets_code_no_flag", mbr("", nul), 4, code, "CL", mbr(code, nul)},
+        {"logical_with_owner_code", mbr(own, nul), 7, code, "L", mbr(own, nul)},
+        {"no_code_given", mbr("", nul), 0, "", "N", mbr("", nul)},
+        {"code_of_zeros", mbr("", nul), 0, zero + '\0', "N", mbr("", nul)},
+        {"no_0x55aa", mbr("", nul, false), 0, code, "", mbr("", nul, false)},
+        {"empty_target_slot", mbr("", nul), 2, code, "", mbr("", nul)},
+    };
+    for (const auto &row : rows) {
+        std::string sector = row.in, changes;
+        const uint8_t *code = row.code.empty() ? nullptr : (const uint8_t *)row.code.data();
+        for (int change = boot_record_code; change == boot_record_code || change == boot_record_active;) {
+            change = boot_record_next_change((uint8_t *)&sector[0], row.target, code);
+            if (change != boot_record_unchanged) changes += " CNAL"[change];
+            if (changes.size() > 4) break;  // a fault that would go on for ever
+        }
+        EXPECT_EQ(changes, row.changes) << row.name;
+        EXPECT_EQ(sector, row.out) << row.name;
+    }
 }

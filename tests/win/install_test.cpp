@@ -48,8 +48,35 @@ std::string menu(const char *root)
 }
 const std::string menu_entry = menu("(hd1,4)");
 const std::string fixed_e = "ZERKA_FAKE_VOLUMES=E:device=1,partition=5,start=1056256,length=512000";  // partition 4 of disk 1
+const std::string usb_d1 = "ZERKA_FAKE_VOLUMES=D:device=1,start=32256,length=479744";  // partition 0 of disk 1
+const std::string usb_d1_logical = "ZERKA_FAKE_VOLUMES=D:device=1,start=1056256,length=512000";  // and its partition 4
 std::map<std::string, std::string> texts;
-HANDLE held;  // a file held open by another program
+HANDLE held;  // a file or disk held open as another program would
+
+// Sector 0 of \\.\PhysicalDrive<n> (tests/win/fixtures/30-disk-images.sh), after writing put there.
+std::string sector_0(int n, const std::string &put = "")
+{
+    std::string s(512, '\0');
+    DWORD done;
+    std::string path = "\\\\.\\PhysicalDrive" + std::to_string(n);
+    HANDLE disk = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 3, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!put.empty()) WriteFile(disk, put.data(), 512, &done, nullptr), SetFilePointer(disk, 0, nullptr, FILE_BEGIN);
+    ReadFile(disk, &s[0], 512, &done, nullptr);
+    return CloseHandle(disk), s;
+}
+// That sector with this code area ("": all zero), the disk signature "disk12" and the boot flags of slots 0-3.
+std::string mbr(int n, const std::string &code, const char *flags)
+{
+    std::string s = sector_0(n).replace(0, 446, code + std::string(440 - code.size(), '\0') + "disk12");
+    for (int slot = 0; slot < 4; ++slot) s[446 + 16 * slot] = flags[slot];
+    return s;
+}
+std::function<void()> put_mbr(int n, const std::string &code, const char *flags)
+{
+    return [=] { sector_0(n, mbr(n, code, flags)); };
+}
+const char *none = "\0\0\0", *disk1 = "\\\\.\\PhysicalDrive1";
+const std::string mbr_bin = read_file(INSTALLER_DIR "\\mbr.bin"), owner = "\xeb\x63 the owner's boot manager";
 
 std::string captured(std::string command, int standard_error = 0)  // a tool's output, read as the installer reads it
 {
@@ -117,14 +144,21 @@ void keep(const std::string &from, const std::string &as, const std::vector<std:
 const std::string cfg = read_file(INSTALLER_DIR "\\syslinux.cfg"), kernel = read_file(IMAGES "small\\vmlinuz");
 
 const row rows[] = {
+    // D: is partition 0 of the stick that boot.usb_* start: its blank sector 0 gets SYSLINUX's code and the flag.
     {.name = "whole_installation", .env = {"ZERKA_DOUBLE_SYSLINUX_GATE=syslinux", "ZERKA_DOUBLE_CHKDSK_RECORD=C:\\records\\tools",
-      "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools"}, .log = small_files + usb_boot,
+      "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools", read_file("C:\\boot-proof\\d.env")},
+     .log = small_files + "31 20 32 20 44 20 45 20 37",
      .files = {{"D:\\syslinux.cfg", cfg}, {"D:\\zerka\\vmlinuz", kernel}, {"D:\\zerka\\initrd.gz", read_file(IMAGES "small\\initrd.gz")},
                {"D:\\zerka\\zerka_100.sfs", read_file(IMAGES "small\\zerka_100.sfs")}, {"D:\\zerka\\zerka_200.sfs", read_file(IMAGES "small\\zerka_200.sfs")},
                {"D:\\zerka\\README.txt", absent}, {"D:\\zerka\\nested.sfs", absent}, {"D:\\zerka\\folder.sfs", absent},
-               {"C:\\records\\tools", "chkdsk D:\r\nsyslinux -f D:\r\n"}},
-     .exe = INSTALLER_EXE, .bar = 100,
-     .setup = [] { write_file("D:\\syslinux.cfg", "old"); CreateDirectoryA("D:\\zerka", nullptr); write_file("D:\\zerka\\vmlinuz", "old"); },
+               {"C:\\records\\tools", "chkdsk D:\r\nsyslinux -f D:\r\n"},
+               {"\\\\.\\PhysicalDrive2", mbr(2, mbr_bin, "\x80\0\0")}},
+     .exe = TESTBED_EXE, .bar = 100, .setup = [] {
+         write_file("D:\\syslinux.cfg", "old");
+         CreateDirectoryA("D:\\zerka", nullptr);
+         write_file("D:\\zerka\\vmlinuz", "old");
+         put_mbr(2, "", none)();
+     },
      .during = [](installer &app) {
          ASSERT_TRUE(app.log_ends_with(msg(32)));
          EXPECT_EQ(app.bar(), 95);
@@ -135,22 +169,35 @@ const row rows[] = {
     {.name = "image_7z_cannot_open", .log = "21 18 $broken 38", .exe = INSTALLER_EXE, .image = IMAGES "broken.iso"},
     {.name = "image_without_boot_files", .log = "21 18 38", .files = {{"D:\\zerka", absent}}, .exe = INSTALLER_EXE, .image = IMAGES "empty.iso"},
     {.name = "image_with_only_the_kernel", .env = with({}, {"vmlinuz", "zerka.sfs"}), .log = "21 18 38"},
-    {.name = "chkdsk_1_goes_on", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=1"}), .log = "21 20 23 25 26 27 20 29=vmlinuz 20 29=initrd.gz 20 " + usb_boot},
-    {.name = "chkdsk_2_goes_on", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=2"}), .log = "21 20 23 24 26 27 20 29=vmlinuz 20 29=initrd.gz 20 " + usb_boot},
+    // Rows with D: on disk 1 check its sector 0 afterwards. Here an owner's code and active entry stay.
+    {.name = "chkdsk_1_goes_on_and_owner_mbr_kept", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=1", usb_d1}),
+     .log = "21 20 23 25 26 27 20 29=vmlinuz 20 29=initrd.gz 20 " + usb_boot,
+     .files = {{disk1, mbr(1, owner, "\0\0\0\x80")}}, .setup = put_mbr(1, owner, "\0\0\0\x80")},
+    {.name = "chkdsk_2_goes_on_and_owner_code_gets_active_flag", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=2", usb_d1}),
+     .log = "21 20 23 24 26 27 20 29=vmlinuz 20 29=initrd.gz 20 31 20 32 20 45 20 37",
+     .files = {{disk1, mbr(1, owner, "\x80\0\0")}}, .setup = put_mbr(1, owner, none)},
     {.name = "chkdsk_3_stops", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=3"}), .log = "21 20 23 18 26 38"},
     {.name = "not_enough_space", .env = with({}, boot_files, 1LL << 49), .log = "21 20 23 20 27 28=1073741824 38"},
     {.name = "no_totals_line", .env = {"ZERKA_DOUBLE_7Z_L_STDOUT=" + listing(boot_files, 300, false)}, .log = "21 22 $no_totals 38"},
-    {.name = "total_of_zero", .env = with({}, boot_files, 0), .log = two_files + usb_boot, .bar = 100},
+    {.name = "total_of_zero_and_code_in_blank_area_beside_active_one", .env = with({usb_d1}, boot_files, 0),
+     .log = two_files + "31 20 32 20 44 20 37", .files = {{disk1, mbr(1, mbr_bin, "\0\0\0\x80")}}, .bar = 100,
+     .setup = put_mbr(1, "", "\0\0\0\x80")},
     {.name = "files_past_2_gib", .env = with({"ZERKA_DOUBLE_7Z_E_GATE=extract"}, boot_files, (2LL << 30) + 512), .log = two_files + usb_boot,
      .during = [](installer &app) {
          EXPECT_TRUE(wait_until([&] { return app.bar() == 45; })) << app.bar();  // the first of two files written
          open_gate("extract");
      }},
-    {.name = "name_in_a_folder_lands_flat", .env = with({}, {"vmlinuz", "initrd.gz", "boot\\x.sfs"}),
-     .log = two_files + "29=x.sfs 20 " + usb_boot, .files = {{"D:\\zerka\\x.sfs", std::string(300, '\0')}}},
+    // D: is the logical partition 4 of disk 1: code, but no primary entry to flag.
+    {.name = "name_in_a_folder_lands_flat_on_a_logical_partition",
+     .env = with({usb_d1_logical}, {"vmlinuz", "initrd.gz", "boot\\x.sfs"}),
+     .log = two_files + "29=x.sfs 20 31 20 32 20 44 20 45 46 37",
+     .files = {{"D:\\zerka\\x.sfs", std::string(300, '\0')}, {disk1, mbr(1, mbr_bin, none)}},
+     .setup = put_mbr(1, "", none)},
     {.name = "name_that_would_end_its_quotes", .env = with({}, {"a\"b.sfs", "vmlinuz", "initrd.gz"}), .log = "21 18 38"},
     {.name = "name_too_long_for_the_log", .env = with({}, {std::string(1015, 'n'), "vmlinuz", "initrd.gz"}), .log = checks + "18 38"},
-    {.name = "chatty_7z", .env = with({"ZERKA_DOUBLE_7Z_E_FLOOD=3000000"}), .log = two_files + usb_boot},
+    {.name = "chatty_7z_and_system_disk_not_written",
+     .env = with({"ZERKA_DOUBLE_7Z_E_FLOOD=3000000", "ZERKA_FAKE_VOLUMES=C:device=1;" + usb_d1.substr(19)}),
+     .log = two_files + usb_boot, .files = {{disk1, mbr(1, "", none)}}, .setup = put_mbr(1, "", none)},
     {.name = "7z_fails_but_size_is_right", .env = with({"ZERKA_DOUBLE_7Z_E_EXIT=2", "ZERKA_DOUBLE_7Z_E_STDOUT=warning\r\n"}),
      .log = checks + "29=vmlinuz 18 $warning 20 29=initrd.gz 18 $warning 20 " + usb_boot},
     {.name = "7z_wrong_size", .env = with({}, boot_files, 300, 299), .log = checks + "29=vmlinuz 30 38"},
@@ -174,7 +221,12 @@ const row rows[] = {
      .log = two_files + "31 18 $e2 $crlf 38", .files = {{"C:\\records\\tools", absent}}, .exe = "C:\\zerka-no-cfg\\zerka-installer-testbed.exe"},
     {.name = "format_impossible", .env = {"ZERKA_FAKE_FORMAT=-3"}, .log = "17 18 38", .format = true},
     {.name = "format_failed_in_its_dialog", .env = {"ZERKA_FAKE_FORMAT=-1"}, .log = "17 19 38", .format = true},
-    {.name = "format_done", .env = with({"ZERKA_FAKE_FORMAT=0"}), .log = "17 20 " + two_files + usb_boot, .format = true},
+    {.name = "format_done_and_mbr_write_refused", .env = with({"ZERKA_FAKE_FORMAT=0", usb_d1}),
+     .log = "17 20 " + two_files + "31 20 32 20 44 18 $e32 $crlf 38", .files = {{disk1, mbr(1, "", none)}},
+     .format = true, .setup = [] {
+         put_mbr(1, "", none)();
+         held = CreateFileA(disk1, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+     }, .during = [](installer &app) { app.finish(); CloseHandle(held); }},
     // Wine sees no file links and would delete a link's target: the fake reports these files as
     // links and moves a removed one aside to <name>.link, where it must arrive untouched.
     {.name = "configuration_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\syslinux.cfg"}), .log = two_files + usb_boot,
@@ -185,8 +237,9 @@ const row rows[] = {
     {.name = "target_folder_is_a_link", .env = with({"ZERKA_FAKE_LINKS=H:\\zerka"}),  // a real link; Wine gives no tag
      .log = checks + "29=vmlinuz 18 38",
      .files = {{"C:\\victim-folder\\vmlinuz", absent}}, .drive = 'H'},
-    {.name = "installer_named_with_a_double_byte_character", .env = with({}), .log = two_files + usb_boot,
-     .exe = "C:\\zerka-double-byte\\zerka\xD5\x5C.exe"},
+    {.name = "installer_named_with_a_double_byte_character_without_mbr_bin", .env = with({usb_d1}),
+     .log = two_files + "31 20 32 20 44 18 $e2 $crlf 38", .files = {{disk1, mbr(1, "", none)}},
+     .exe = "C:\\zerka-double-byte\\zerka\xD5\x5C.exe", .setup = put_mbr(1, "", none)},
     // Partition 5 of the disk that boot.hard_disk starts in QEMU, with the real GRUB loader.
     {.name = "hard_disk_partition", .env = {read_file("C:\\boot-proof\\e.env")}, .log = small_files + fixed_boot,
      .files = {{"E:\\zerka\\vmlinuz", kernel}, {"C:\\GRLDR", read_file("C:\\zerka-boot\\grldr")}, {"C:\\menu.lst", menu("(hd0,4)")},
@@ -244,7 +297,7 @@ class Install : public testing::TestWithParam<row> {
     void SetUp() override
     {
         static bool made = (texts = {{"$crlf", "\r\n"}, {"$e2", system_text(ERROR_FILE_NOT_FOUND)},
-            {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$warning", "warning\r\n"},
+            {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$e32", system_text(ERROR_SHARING_VIOLATION)}, {"$warning", "warning\r\n"},
             {"$sys_error", "cannot open D:\r\n"}, {"$no_totals", listing(boot_files, 300, false)},
             {"$broken", captured(INSTALLER_DIR "\\7z.exe l \"" IMAGES "broken.iso\" *.sfs vmlinuz initrd.gz")},
             {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)}}, true);
@@ -271,7 +324,9 @@ TEST_P(Install, LogFilesAndBar)
     if (r.during) r.during(app);
     ASSERT_TRUE(app.finish()) << app.log();
     EXPECT_EQ(app.log(), expected_log(r.log, r.drive));
-    for (const auto &file : r.files) EXPECT_TRUE((exists(file.first) ? read_file(file.first) : absent) == file.second) << file.first;
+    for (const auto &[path, bytes] : r.files)  // a disk path stands for its sector 0
+        EXPECT_TRUE((path[0] == '\\' ? sector_0(path.back() - '0') : exists(path) ? read_file(path) : absent) == bytes)
+            << path;
     if (r.bar >= 0) EXPECT_EQ(app.bar(), r.bar);
     for (const char *file : {"C:\\GRLDR", "C:\\menu.lst", "C:\\boot.ini"}) {
         DWORD a = GetFileAttributesA(file);  // read-only, hidden and system, failed or not; a folder is no boot file
