@@ -51,7 +51,8 @@ std::map<std::string, std::string> texts;
 std::string captured(std::string command, int standard_error = 0)  // a tool's output, read as the installer reads it
 {
     PROCESS_INFORMATION process;
-    std::string text = output_of(run_captured(&command[0], &process, standard_error));
+    std::string program = command.substr(0, command.find(' '));
+    std::string text = output_of(run_captured(program.c_str(), &command[0], &process, standard_error));
     return finish_child(&process), text;
 }
 
@@ -74,6 +75,7 @@ struct row {
     std::string log;
     std::vector<std::pair<std::string, std::string>> files = {};  // path, bytes afterwards (or absent)
     const char *exe = FAKE7Z_EXE;
+    const char *folder = nullptr;  // the installer's current folder; its own when null
     char drive = 'D';
     std::string image = IMAGES "small.iso";
     int bar = -1;  // at the end
@@ -181,6 +183,8 @@ const row rows[] = {
      .setup = [] { CreateDirectoryA("D:\\zerka", nullptr); write_file("D:\\zerka\\vmlinuz", "planted"); }},
     {.name = "target_folder_is_a_link", .env = with({}), .log = checks + "29=vmlinuz 18 38",  // H:\zerka links elsewhere
      .files = {{"C:\\victim-folder\\vmlinuz", absent}}, .drive = 'H'},
+    // Browse makes the image's folder the current one; the chkdsk.exe there, no program at all, is never started.
+    {.name = "chkdsk_beside_the_image_is_not_run", .env = with({}), .log = two_files + usb_boot, .folder = IMAGES},
     {.name = "installer_named_with_a_double_byte_character", .env = with({}), .log = two_files + usb_boot,
      .exe = "C:\\zerka-double-byte\\zerka\xD5\x5C.exe"},
     // Partition 5 of the disk that boot.hard_disk starts in QEMU, with the real GRUB loader.
@@ -242,7 +246,7 @@ TEST_P(Install, LogFilesAndBar)
 {
     const row &r = GetParam();
     if (r.setup) r.setup();
-    installer app(r.exe, r.env);
+    installer app(r.exe, r.env, r.folder);
     ASSERT_TRUE(app.start(r.image, r.drive, r.format));
     if (r.during) r.during(app);
     ASSERT_TRUE(app.finish()) << app.log();
