@@ -147,6 +147,10 @@ const row rows[] = {
      }},
     {.name = "name_in_a_folder_lands_flat", .env = with({}, {"vmlinuz", "initrd.gz", "boot\\x.sfs"}),
      .log = two_files + "29=x.sfs 20 " + usb_boot, .files = {{"D:\\zerka\\x.sfs", std::string(300, '\0')}}},
+    // In code page 936: α and Α, я and Я, ａ and Ａ. Extracted flat, the second would replace the first.
+    {.name = "greek_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA6\xC1", "\xA6\xA1"}), .log = "21 18 38"},
+    {.name = "cyrillic_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA7\xF1", "\xA7\xC1"}), .log = "21 18 38"},
+    {.name = "full_width_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA3\xE1", "\xA3\xC1"}), .log = "21 18 38"},
     {.name = "name_that_would_end_its_quotes", .env = with({}, {"a\"b.sfs", "vmlinuz", "initrd.gz"}), .log = "21 18 38"},
     {.name = "name_too_long_for_the_log", .env = with({}, {std::string(1015, 'n'), "vmlinuz", "initrd.gz"}), .log = checks + "18 38"},
     {.name = "chatty_7z", .env = with({"ZERKA_DOUBLE_7Z_E_FLOOD=3000000"}), .log = two_files + usb_boot},
