@@ -53,9 +53,9 @@ static void read_files(install_job *job)
         if (job->file_count == capacity) {
             capacity = capacity == 0 ? 16 : capacity * 2;
             SIZE_T size = capacity * sizeof file;
-            void *grown = job->files == NULL ? HeapAlloc(heap, 0, size) : HeapReAlloc(heap, 0, job->files, size);
+            void *grown = job->files == NULL ? HeapAlloc(heap, 0, size) : grow_heap_block(job->files, size);
             if (grown == NULL)
-                fail_api_call("HeapAlloc");
+                fail_heap_alloc();
             job->files = (listing_file *)grown;
         }
         job->files[job->file_count++] = file;

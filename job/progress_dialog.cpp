@@ -104,7 +104,7 @@ INT_PTR run_progress_dialog(HWND owner)
 {
     install_job *job = job_create();
     if (job == NULL)
-        fail_api_call("HeapAlloc");
+        fail_heap_alloc();
     INT_PTR result =
         DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, progress_dialog_proc, (LPARAM)job);
     job_release(job);

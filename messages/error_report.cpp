@@ -65,3 +65,9 @@ void fail_api_call(const char *call_name)
     report_api_error(call_name);
     ExitProcess(exit_api_failure);
 }
+
+void fail_heap_alloc(void)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    fail_api_call("HeapAlloc");
+}

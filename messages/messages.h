@@ -14,6 +14,10 @@ void report_api_error(const char *call_name);
 // report_api_error, then ExitProcess(3): for calls the program cannot go on without.
 [[noreturn]] void fail_api_call(const char *call_name);
 
+// fail_api_call("HeapAlloc") with the code of a lack of memory: the heap functions set no
+// last-error code of their own, and the box would show whatever an earlier call left.
+[[noreturn]] void fail_heap_alloc(void);
+
 // 1 once fail_api_call has begun: the process then ends with exit code 3 on every path.
 int fatal_error_reported(void);
 

@@ -194,6 +194,7 @@ int installer::bar() const { return (int)SendDlgItemMessageA(progress, IDC_PROGR
 bool installer::log_ends_with(const std::string &tail) const { return wait_until([&] { return ends_with(log(), tail); }); }
 bool installer::finish() const
 {
-    return wait_until([&] { return ends_with(log(), msg(37)) || ends_with(log(), msg(38)); }, 120000);
+    auto ended = [&] { return ends_with(log(), msg(37)) || ends_with(log(), msg(38)); };
+    return wait_until([&] { return ended() || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 120000);
 }
 

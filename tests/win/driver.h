@@ -50,5 +50,5 @@ struct installer {
     std::string log() const { return item_text(progress, 1001); }
     int bar() const;
     bool log_ends_with(const std::string &tail) const;
-    bool finish() const;  // the log ends with message 37 or 38
+    bool finish() const;  // the log ends with message 37 or 38, or the program has ended
 };

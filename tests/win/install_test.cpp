@@ -157,6 +157,15 @@ const row rows[] = {
     {.name = "7z_fails_but_size_is_right", .env = with({"ZERKA_DOUBLE_7Z_E_EXIT=2", "ZERKA_DOUBLE_7Z_E_STDOUT=warning\r\n"}),
      .log = checks + "29=vmlinuz 18 $warning 20 29=initrd.gz 18 $warning 20 " + usb_boot},
     {.name = "7z_wrong_size", .env = with({}, boot_files, 300, 299), .log = checks + "29=vmlinuz 30 38"},
+    // Short lines of the old layout: the listing fits its first block, and only the file table has to grow.
+    {.name = "file_table_cannot_grow", .env = {"ZERKA_FAKE_HEAP_LIMIT=300", "ZERKA_DOUBLE_7Z_L_STDOUT=" + [] {
+         std::string text = " 17 17 17 files, 0 folders\r\n:0 1 1 vmlinuz\r\n:0 1 1 initrd.gz\r\n";
+         for (char name = 'a'; name < 'p'; name++) text += ":0 1 1 " + std::string(1, name) + "\r\n";
+         return text;
+     }()}, .during = [](installer &app) {
+         EXPECT_EQ(take_box(app.pid(), nullptr), "HeapAlloc (8): " + system_text(ERROR_NOT_ENOUGH_MEMORY));
+         EXPECT_EQ(wait_exit(app.process), 3);
+     }},
     {.name = "stop_during_listing", .env = with({"ZERKA_DOUBLE_7Z_L_GATE=list"}), .log = "21 20 38", .during = stop_at(21, "list")},
     {.name = "stop_during_chkdsk", .env = with({"ZERKA_DOUBLE_CHKDSK_GATE=chkdsk"}), .log = "21 20 23 20 38", .during = stop_at(23, "chkdsk")},
     {.name = "stop_during_extraction", .env = with({"ZERKA_DOUBLE_7Z_E_READY=extracting", "ZERKA_DOUBLE_7Z_E_GATE=never"}),
