@@ -10,6 +10,8 @@ const char *last_error_text(void);
 
 // The "Error" box "%s (%u): %s" for a failed call; returns when it is dismissed.
 void report_api_error(const char *call_name);
+// Its text, in a 1024-byte buffer, cut at 1023 bytes when it is longer.
+void format_error_box_text(char *buffer, const char *call_name, unsigned long code, const char *system_text);
 
 // report_api_error, then ExitProcess(3): for calls the program cannot go on without.
 [[noreturn]] void fail_api_call(const char *call_name);

@@ -108,6 +108,14 @@ TEST(Disk, DriveLogListsVolumesAndPartitionsAndLeavesNoHandleOpen)
     SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", nullptr);
 }
 
+TEST(Messages, ErrorBoxTextCutBetweenCharacters)
+{
+    char text[1024];
+    std::string name(1016, 'x');  // "name (2): " fills 1022 bytes; a double-byte character would take 1022 and 1023
+    format_error_box_text(text, name.c_str(), 2, "\xD5\xD2\xB2\xBB\r\n");
+    EXPECT_EQ(std::string(text + 1016), " (2): ");
+}
+
 // message ID: looks message ID up. nomem: reads a large output that its heap block cannot hold
 // (the test layer's limit, set by the test).
 static int helper(const std::string &mode, const char *argument)
