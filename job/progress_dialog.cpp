@@ -26,6 +26,21 @@ int progress_dialog_layout(HWND dialog, int width, int height)
     return 1;
 }
 
+// The handler of log_append_message: the text at the end of the log.
+static void append_to_log(HWND dialog, const char *text)
+{
+    HWND log = GetDlgItem(dialog, IDC_LOG);
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageA(log, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    int length = GetWindowTextLengthA(log);
+    SendMessageA(log, EM_SETSEL, length, length);
+    SendMessageA(log, EM_REPLACESEL, FALSE, (LPARAM)text);
+    // A stretch the user has selected, to copy it say, stays selected while the log grows.
+    if (start != end)
+        SendMessageA(log, EM_SETSEL, start, end);
+}
+
 static WNDPROC log_edit_proc;
 
 // A multi-line edit in a dialog claims Escape and turns it into WM_CLOSE, which would end
@@ -90,6 +105,9 @@ INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
         if (job != NULL)
             job_fail(job);
         EndDialog(dialog, 0);
+        return TRUE;
+    case log_append_message:
+        append_to_log(dialog, (const char *)lparam);
         return TRUE;
     case WM_DESTROY:
         // A worker that outlives the dialog reports into nothing from now on.
