@@ -176,6 +176,14 @@ const row rows[] = {
          ASSERT_TRUE(app.finish());
          EXPECT_TRUE(wait_until([] { return !running("extracting"); }));  // 7z ended, not left behind
      }},
+    {.name = "exit_after_close_during_extraction",
+     .env = with({"ZERKA_DOUBLE_7Z_E_READY=exiting", "ZERKA_DOUBLE_7Z_E_GATE=no"}), .during = [](installer &app) {
+         ASSERT_TRUE(wait_until([] { return running("exiting"); }));
+         PostMessageA(app.progress, WM_CLOSE, 0, 0);
+         PostMessageA(app.main, WM_COMMAND, IDC_EXIT, 0);  // handled right after the close
+         EXPECT_EQ(wait_exit(app.process), 0);
+         EXPECT_FALSE(running("exiting"));  // the program ended only after its worker had ended 7z
+     }},
     {.name = "stop_during_syslinux", .env = with({"ZERKA_DOUBLE_SYSLINUX_GATE=sys"}), .log = two_files + "31 20 32 20 38", .bar = 100,
      .during = stop_at(32, "sys")},
     {.name = "syslinux_fails", .env = with({"ZERKA_DOUBLE_SYSLINUX_EXIT=1", "ZERKA_DOUBLE_SYSLINUX_STDERR=cannot open D:\r\n",
