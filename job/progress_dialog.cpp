@@ -13,7 +13,9 @@ int progress_dialog_layout(HWND dialog, int width, int height)
 {
     HWND button = GetDlgItem(dialog, IDC_STOP_CLOSE);
     RECT frame;
-    GetWindowRect(button, &frame);
+    // A size can be reported before the controls exist: there is nothing to place yet.
+    if (button == NULL || !GetWindowRect(button, &frame))
+        return 1;
     int button_width = frame.right - frame.left;
     int button_height = frame.bottom - frame.top;
     MoveWindow(button, width - button_width - margin, height - button_height - margin, button_width,
