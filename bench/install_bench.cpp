@@ -98,11 +98,12 @@ static double time_installation(const std::string &image, const std::string &env
     return ends_with(log, done) ? seconds : failed("installation failed:\n" + log);
 }
 
-// Runs a tool with one of its outputs captured, as the installer does; its exit code.
-static DWORD run_tool(std::string line, int capture_stderr, std::string *output = nullptr)
+// Runs a tool of the installer's folder with one of its outputs captured, as the installer does;
+// its exit code.
+static DWORD run_tool(const char *tool, std::string line, int capture_stderr, std::string *output = nullptr)
 {
     PROCESS_INFORMATION process;
-    char *text = read_all(run_captured(&line[0], &process, capture_stderr));
+    char *text = read_all(run_captured((folder + tool).c_str(), &line[0], &process, capture_stderr));
     if (output) *output = text;
     HeapFree(GetProcessHeap(), 0, text);
     DWORD code = finish_child(&process);
@@ -115,7 +116,7 @@ static double time_direct(const std::string &image)
     std::string output, line = "\"" + folder + "7z.exe\" e -y -o" + drive + ":\\direct\\ \"" + image + "\"";
     line += " vmlinuz initrd.gz *.sfs";
     QueryPerformanceCounter(&start);
-    DWORD code = run_tool(line, 0, &output);
+    DWORD code = run_tool("7z.exe", line, 0, &output);
     double seconds = elapsed();
     return code == 0 ? seconds : failed("7z e failed (" + std::to_string(code) + "):\n" + output);
 }
@@ -128,9 +129,11 @@ static double time_tools(const std::string &image)
     bool fixed = GetDriveTypeA(root.c_str()) == DRIVE_FIXED, ok = true;
     QueryPerformanceCounter(&start);
     listing_command(command, image.c_str());
-    ok = run_tool(command, 0, &listing) == 0;
+    ok = run_tool("7z.exe", command, 0, &listing) == 0;
     snprintf(command, sizeof command, "chkdsk %c:", drive);
-    ok = run_and_wait(command) == 0 && ok;
+    char chkdsk[MAX_PATH];
+    GetSystemDirectoryA(chkdsk, sizeof chkdsk);
+    ok = run_and_wait((std::string(chkdsk) + "\\chkdsk.exe").c_str(), command) == 0 && ok;
     if (trace) trace_step(command);
     listing_cursor cursor;
     listing_file file;
@@ -138,7 +141,7 @@ static double time_tools(const std::string &image)
     while (listing_next(&cursor, &file)) {
         files.push_back({file.name, file.size});
         extraction_command(command, drive, image.c_str(), file.name);
-        ok = run_tool(command, 0) == 0 && ok;
+        ok = run_tool("7z.exe", command, 0) == 0 && ok;
     }
     if (fixed) {
         ok = CopyFileA((folder + "grldr").c_str(), "C:\\GRLDR", FALSE) && ok;
@@ -146,7 +149,7 @@ static double time_tools(const std::string &image)
     } else {
         ok = CopyFileA((folder + "syslinux.cfg").c_str(), (root + "syslinux.cfg").c_str(), FALSE) && ok;
         snprintf(command, sizeof command, "syslinux -f %c:", drive);
-        ok = run_tool(command, 1) == 0 && ok;
+        ok = run_tool("syslinux.exe", command, 1) == 0 && ok;
     }
     double seconds = elapsed();
     for (const auto &f : files) {

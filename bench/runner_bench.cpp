@@ -79,12 +79,12 @@ enum way { by_read_all, by_drain, by_big_pieces };
 static bool capture_once(way how, size_t bytes, uint32_t seed, double *ms)
 {
     char self[MAX_PATH];
-    std::string line(self, GetModuleFileNameA(nullptr, self, sizeof self));
-    line = "\"" + line.substr(0, line.rfind('\\') + 1) + "runner_bench_child.exe\" " + std::to_string(bytes) + " " +
-           std::to_string(seed);
+    std::string child(self, GetModuleFileNameA(nullptr, self, sizeof self));
+    child = child.substr(0, child.rfind('\\') + 1) + "runner_bench_child.exe";
+    std::string line = "\"" + child + "\" " + std::to_string(bytes) + " " + std::to_string(seed);
     double start = now_ms();
     PROCESS_INFORMATION process;
-    HANDLE read_end = run_captured(&line[0], &process, 0);
+    HANDLE read_end = run_captured(child.c_str(), &line[0], &process, 0);
     char *text;
     if (how == by_read_all) {
         text = read_all(read_end);

@@ -21,7 +21,10 @@ struct install_job {
 };
 
 // Reporting of the worker; from either thread, through synchronous window messages.
+// log_append sends the text to the dialog as one message, which the dialog handles on the
+// user-interface thread by writing the text at the end of the log.
 void log_append(install_job *job, const char *text);
+enum { log_append_message = WM_APP + 1 };
 void log_message(install_job *job, int message_id);  // log_append of load_message(id)
 void progress_set(install_job *job, int position);
 void job_fail(install_job *job);                     // clears the flag, button reads Close

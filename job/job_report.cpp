@@ -7,20 +7,24 @@
 
 // The dialog handle is read once per call: after the dialog has ended it is null or stale,
 // and messages to a destroyed window do nothing.
+static HWND job_dialog(install_job *job)
+{
+    return (HWND)InterlockedCompareExchangePointer((void *volatile *)&job->dialog, NULL, NULL);
+}
+
 static HWND job_control(install_job *job, int id)
 {
-    HWND dialog = (HWND)InterlockedCompareExchangePointer((void *volatile *)&job->dialog, NULL, NULL);
+    HWND dialog = job_dialog(job);
     return dialog != NULL ? GetDlgItem(dialog, id) : NULL;
 }
 
 void log_append(install_job *job, const char *text)
 {
-    HWND log = job_control(job, IDC_LOG);
-    if (log == NULL)
-        return;
-    int end = GetWindowTextLengthA(log);
-    SendMessageA(log, EM_SETSEL, end, end);
-    SendMessageA(log, EM_REPLACESEL, FALSE, (LPARAM)text);
+    // One message: whatever the user does in the log is handled before or after it, never
+    // between moving to the end and writing there.
+    HWND dialog = job_dialog(job);
+    if (dialog != NULL)
+        SendMessageA(dialog, log_append_message, 0, (LPARAM)text);
 }
 
 void log_message(install_job *job, int message_id)

@@ -8,6 +8,7 @@ int last_backslash(const char *path);
 // The name after that backslash (the whole path when it has none).
 const char *last_component(const char *path);
 
-// 1 when two names are the same to FAT: ASCII letters compared without case, double-byte
-// characters byte for byte.
+// 1 when two names are the same to the file systems: on Windows compared without case by the
+// system's rules, which know the case of Greek, Cyrillic and full-width letters; elsewhere ASCII
+// letters without case and every other byte as it is.
 int same_name(const char *a, const char *b);

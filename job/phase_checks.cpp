@@ -57,9 +57,9 @@ static void read_files(install_job *job)
         if (job->file_count == capacity) {
             capacity = capacity == 0 ? 16 : capacity * 2;
             SIZE_T size = capacity * sizeof file;
-            void *grown = job->files == NULL ? HeapAlloc(heap, 0, size) : HeapReAlloc(heap, 0, job->files, size);
+            void *grown = job->files == NULL ? HeapAlloc(heap, 0, size) : grow_heap_block(job->files, size);
             if (grown == NULL)
-                fail_api_call("HeapAlloc");
+                fail_heap_alloc();
             job->files = (listing_file *)grown;
         }
         job->files[job->file_count++] = file;
@@ -70,12 +70,13 @@ static void list_image(install_job *job)
 {
     log_message(job, 21);
     char command[text_buffer_size];
-    if (listing_command(command, job->image)) {
+    char program[text_buffer_size];
+    if (listing_command(command, job->image) || installer_file_path(program, "7z.exe")) {
         fail_text_too_long(job);
         return;
     }
     PROCESS_INFORMATION process;
-    HANDLE output = run_captured(command, &process, 0);
+    HANDLE output = run_captured(program, command, &process, 0);
     job->listing_text = read_all(output);
     DWORD exit_code = finish_child(&process);
 
@@ -110,8 +111,13 @@ static void check_file_system(install_job *job)
 {
     log_message(job, 23);
     char command[text_buffer_size];
+    char program[text_buffer_size];
     format_text(command, "chkdsk %c:", job->drive);
-    DWORD exit_code = run_and_wait(command);
+    if (system_file_path(program, "chkdsk.exe")) {
+        fail_text_too_long(job);
+        return;
+    }
+    DWORD exit_code = run_and_wait(program, command);
     int failed = 0;
     if (exit_code == 0) {
         log_message(job, 20);

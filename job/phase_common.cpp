@@ -51,21 +51,42 @@ int log_formatted(install_job *job, const char *format, ...)
     return 0;
 }
 
+// The installer's own folder with its final backslash ("C:\zerka\"). 1 when its path does not
+// fit the buffer.
+static int installer_folder(char *buffer)
+{
+    DWORD length = GetModuleFileNameA(NULL, buffer, text_buffer_size);
+    if (length == 0 || length >= text_buffer_size)
+        return 1;
+    // Without a folder, a name would be looked for in the current one.
+    int cut = last_backslash(buffer);
+    if (cut < 0)
+        return 1;
+    buffer[cut + 1] = '\0';
+    return 0;
+}
+
 int enter_installer_folder(void)
 {
     char folder[text_buffer_size];
-    DWORD length = GetModuleFileNameA(NULL, folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder)
+    if (installer_folder(folder))
         return 1;
-    int cut = last_backslash(folder);
-    // "X:" alone would be the drive's current folder, not its root.
-    if (cut == 2 && folder[1] == ':')
-        cut++;
-    if (cut >= 0)
-        folder[cut] = '\0';
     if (!SetCurrentDirectoryA(folder))
         fail_api_call("SetCurrentDirectory");
     return 0;
+}
+
+int installer_file_path(char *buffer, const char *name)
+{
+    char folder[text_buffer_size];
+    return installer_folder(folder) || !text_fits(format_text(buffer, "%s%s", folder, name));
+}
+
+int system_file_path(char *buffer, const char *name)
+{
+    char folder[text_buffer_size];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    return length == 0 || length >= sizeof folder || !text_fits(format_text(buffer, "%s\\%s", folder, name));
 }
 
 int is_link(const char *path)

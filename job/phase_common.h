@@ -16,10 +16,16 @@ void fail_text_too_long(install_job *job);
 // The failure of a step whose system call failed: message 18, the system's text, a line end.
 void fail_with_system_text(install_job *job);
 
-// Makes the installer's own folder the current one, so that the tools and data files beside
-// it are found by name. 1 when its path does not fit the buffer; fatal when it cannot be
-// entered.
+// Makes the installer's own folder the current one, so that the data files beside it are
+// found by name. 1 when its path does not fit the buffer; fatal when it cannot be entered.
 int enter_installer_folder(void);
+
+// Full paths of the programs the job starts: 7z and syslinux beside the installer, chkdsk in
+// the system folder. Run with administrator rights, the installer must never start a program
+// of that name from elsewhere, such as the image's folder, which Browse makes the current one.
+// 1 when the path does not fit its 1024-byte buffer.
+int installer_file_path(char *buffer, const char *name);
+int system_file_path(char *buffer, const char *name);
 
 // 1 when path is a link: a symbolic link or a mount point (junction). Other reparse points,
 // such as deduplicated or cloud files, are ordinary files.

@@ -23,8 +23,9 @@ static int extract_one(install_job *job, const listing_file *file)
         return 1;
     char command[text_buffer_size];
     char target[text_buffer_size];
+    char program[text_buffer_size];
     if (extraction_command(command, job->drive, job->image, file->name) ||
-        extraction_target(target, job->drive, file->name)) {
+        extraction_target(target, job->drive, file->name) || installer_file_path(program, "7z.exe")) {
         fail_text_too_long(job);
         return 1;
     }
@@ -41,7 +42,7 @@ static int extract_one(install_job *job, const listing_file *file)
     }
 
     PROCESS_INFORMATION process;
-    HANDLE output = run_captured(command, &process, 0);
+    HANDLE output = run_captured(program, command, &process, 0);
     // Read while it runs, so a talkative 7z never stalls on a full pipe.
     output_drain *drain = start_output_drain(output);
 

@@ -33,9 +33,14 @@ static void install_boot_loader(install_job *job)
 {
     log_message(job, 32);
     char command[text_buffer_size];
+    char program[text_buffer_size];
     format_text(command, "syslinux -f %c:", job->drive);
+    if (installer_file_path(program, "syslinux.exe")) {
+        fail_text_too_long(job);
+        return;
+    }
     PROCESS_INFORMATION process;
-    HANDLE errors = run_captured(command, &process, 1);
+    HANDLE errors = run_captured(program, command, &process, 1);
     char *text = read_all(errors);
     DWORD exit_code = finish_child(&process);
     if (exit_code != 0) {

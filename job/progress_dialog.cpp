@@ -13,7 +13,9 @@ int progress_dialog_layout(HWND dialog, int width, int height)
 {
     HWND button = GetDlgItem(dialog, IDC_STOP_CLOSE);
     RECT frame;
-    GetWindowRect(button, &frame);
+    // A size can be reported before the controls exist: there is nothing to place yet.
+    if (button == NULL || !GetWindowRect(button, &frame))
+        return 1;
     int button_width = frame.right - frame.left;
     int button_height = frame.bottom - frame.top;
     MoveWindow(button, width - button_width - margin, height - button_height - margin, button_width,
@@ -24,6 +26,21 @@ int progress_dialog_layout(HWND dialog, int width, int height)
     MoveWindow(GetDlgItem(dialog, IDC_PROGRESS_BAR), margin, height - button_height - margin + 1,
                width - button_width - 3 * margin, button_height - 2, TRUE);
     return 1;
+}
+
+// The handler of log_append_message: the text at the end of the log.
+static void append_to_log(HWND dialog, const char *text)
+{
+    HWND log = GetDlgItem(dialog, IDC_LOG);
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageA(log, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    int length = GetWindowTextLengthA(log);
+    SendMessageA(log, EM_SETSEL, length, length);
+    SendMessageA(log, EM_REPLACESEL, FALSE, (LPARAM)text);
+    // A stretch the user has selected, to copy it say, stays selected while the log grows.
+    if (start != end)
+        SendMessageA(log, EM_SETSEL, start, end);
 }
 
 static WNDPROC log_edit_proc;
@@ -65,7 +82,7 @@ static void initialise(HWND dialog, install_job *job)
     HANDLE worker = CreateThread(NULL, 0, install_worker, job, 0, NULL);
     if (worker == NULL)
         fail_api_call("CreateThread");
-    CloseHandle(worker);
+    job_keep_worker(worker);
 }
 
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
@@ -91,6 +108,9 @@ INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
             job_fail(job);
         EndDialog(dialog, 0);
         return TRUE;
+    case log_append_message:
+        append_to_log(dialog, (const char *)lparam);
+        return TRUE;
     case WM_DESTROY:
         // A worker that outlives the dialog reports into nothing from now on.
         if (job != NULL)
@@ -104,7 +124,7 @@ INT_PTR run_progress_dialog(HWND owner)
 {
     install_job *job = job_create();
     if (job == NULL)
-        fail_api_call("HeapAlloc");
+        fail_heap_alloc();
     INT_PTR result =
         DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, progress_dialog_proc, (LPARAM)job);
     job_release(job);

@@ -1,3 +1,4 @@
+#include "job/job_lifetime.h"
 #include "main/main_dialog.h"
 #include "messages/messages.h"
 #include "resources/resource_ids.h"
@@ -15,5 +16,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     InitCommonControlsEx(&controls);
     app_instance = instance;
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, main_dialog_proc, 0);
-    return fatal_error_reported() ? exit_api_failure : (int)result;
+    // After a fatal error the process ends as it is. Otherwise a worker may outlive its closed
+    // dialog, and the process must not end under it.
+    if (fatal_error_reported())
+        return exit_api_failure;
+    wait_for_workers();
+    return (int)result;
 }

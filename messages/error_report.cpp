@@ -40,13 +40,20 @@ const char *last_error_text(void)
     return error_text_buffer;
 }
 
+void format_error_box_text(char *buffer, const char *call_name, unsigned long code, const char *system_text)
+{
+    // A cut text is still shown: the box is the last thing the user learns. The cut falls
+    // between characters, never behind the first byte of a double-byte one.
+    if (!text_fits(format_text(buffer, "%s (%lu): %s", call_name, code, system_text)))
+        buffer[whole_characters(buffer, text_buffer_size - 1)] = '\0';
+}
+
 void report_api_error(const char *call_name)
 {
     DWORD code = GetLastError();
     const char *system_text = last_error_text();
     char text[text_buffer_size];
-    // A cut text is still shown: the box is the last thing the user learns.
-    format_text(text, "%s (%lu): %s", call_name, (unsigned long)code, system_text);
+    format_error_box_text(text, call_name, code, system_text);
     MessageBoxA(NULL, text, "Error", MB_ICONERROR);
 }
 
@@ -64,4 +71,10 @@ void fail_api_call(const char *call_name)
     InterlockedExchange(&fatal_report_begun, 1);
     report_api_error(call_name);
     ExitProcess(exit_api_failure);
+}
+
+void fail_heap_alloc(void)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    fail_api_call("HeapAlloc");
 }

@@ -7,7 +7,8 @@
 
 enum { chunk_size = 1024, first_capacity = 1024 };
 
-HANDLE run_captured(char *command_line, PROCESS_INFORMATION *process_info, int capture_stderr)
+HANDLE run_captured(const char *program, char *command_line, PROCESS_INFORMATION *process_info,
+                    int capture_stderr)
 {
     STARTUPINFOA startup;
     GetStartupInfoA(&startup);
@@ -33,7 +34,7 @@ HANDLE run_captured(char *command_line, PROCESS_INFORMATION *process_info, int c
     else
         startup.hStdError = write_end;
 
-    if (!CreateProcessA(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process_info))
+    if (!CreateProcessA(program, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process_info))
         fail_api_call("CreateProcess");
 
     // Our copy would keep the pipe open after the child is gone.
@@ -84,7 +85,7 @@ char *read_all(HANDLE read_end)
     return text;
 }
 
-DWORD run_and_wait(char *command_line)
+DWORD run_and_wait(const char *program, char *command_line)
 {
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
@@ -93,7 +94,7 @@ DWORD run_and_wait(char *command_line)
     startup.wShowWindow = SW_HIDE;
 
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(NULL, command_line, NULL, NULL, FALSE, CREATE_NEW_CONSOLE, NULL, NULL,
+    if (!CreateProcessA(program, command_line, NULL, NULL, FALSE, CREATE_NEW_CONSOLE, NULL, NULL,
                         &startup, &process))
         fail_api_call("CreateProcess");
 

@@ -1,15 +1,19 @@
 #pragma once
 #include <windows.h>
 
+// The program is always named by its full path: by its command line alone, the system would
+// also take a program of that name from the current folder.
+
 // Starts a hidden child with its standard output (capture_stderr 0) or standard error
 // (otherwise) going into a pipe; returns the pipe's read end. Fatal on failure.
-HANDLE run_captured(char *command_line, PROCESS_INFORMATION *process_info, int capture_stderr);
+HANDLE run_captured(const char *program, char *command_line, PROCESS_INFORMATION *process_info,
+                    int capture_stderr);
 
 // Reads the pipe to its end into a process-heap text (free with HeapFree), closes it.
 char *read_all(HANDLE read_end);
 
 // Starts a hidden child in its own console, waits for it and returns its exit code.
-DWORD run_and_wait(char *command_line);
+DWORD run_and_wait(const char *program, char *command_line);
 
 // Waits for a started child to end, returns its exit code (fatal if it cannot be read)
 // and closes its thread and process handles.

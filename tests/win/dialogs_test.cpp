@@ -135,6 +135,7 @@ TEST(ProgressDialog, StopEscapeTheCloseBoxAndASecondJob)
     // A second job at once; the first worker ends during it and must not be heard there.
     ASSERT_TRUE(app.start(IMAGES "small.iso", 'D'));
     ASSERT_TRUE(app.log_ends_with(msg(23)));
+    SendMessageA(log = GetDlgItem(app.progress, IDC_LOG), EM_SETSEL, 0, 2);  // the user's selection outlives appends
     open_gate("gui");
     EXPECT_TRUE(wait_until([&] {
         std::set<DWORD> now = threads_of(app.pid());
@@ -143,6 +144,7 @@ TEST(ProgressDialog, StopEscapeTheCloseBoxAndASecondJob)
     }));
     ASSERT_TRUE(app.finish());
     EXPECT_TRUE(ends_with(app.log(), msg(37)) && app.log().find(msg(38)) == std::string::npos) << app.log();
+    EXPECT_EQ(SendMessageA(log, EM_GETSEL, 0, 0), MAKELONG(0, 2));
     click(app.progress, IDC_STOP_CLOSE);
     EXPECT_TRUE(wait_until([&] { return !IsWindow(app.progress); }));
 }

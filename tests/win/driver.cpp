@@ -70,14 +70,15 @@ bool wait_until(const std::function<bool()> &condition, int timeout_ms)
     return true;
 }
 
-PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env)
+PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env, const char *folder)
 {
     for (const std::string &e : env) SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str());
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
-    std::string command = line, folder = line.substr(1, _mbsrchr((const unsigned char *)line.c_str(), '\\') - (const unsigned char *)line.c_str() - 1);
-    // A quoted program starts in its own folder, where the installer looks for its tools.
-    CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, line[0] == '"' ? folder.c_str() : nullptr, &startup, &process);
+    const unsigned char *text = (const unsigned char *)line.c_str();
+    std::string command = line, own = line.substr(1, _mbsrchr(text, '\\') - text - 1);
+    if (!folder && line[0] == '"') folder = own.c_str();
+    CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process);
     for (const std::string &e : env) SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), nullptr);
     return process;
 }
@@ -148,8 +149,10 @@ std::string take_box(DWORD pid, HWND owner, std::string *caption)
     return text;
 }
 
-installer::installer(const char *exe, const std::vector<std::string> &env)
-    : process(start_program(std::string("\"") + exe + "\"", env)), main(find_dialog(pid(), nullptr, false)) {}
+installer::installer(const char *exe, const std::vector<std::string> &env, const char *folder)
+    : process(start_program(std::string("\"") + exe + "\"", env, folder)), main(find_dialog(pid(), nullptr, false))
+{
+}
 
 installer::~installer()
 {
@@ -191,6 +194,7 @@ int installer::bar() const { return (int)SendDlgItemMessageA(progress, IDC_PROGR
 bool installer::log_ends_with(const std::string &tail) const { return wait_until([&] { return ends_with(log(), tail); }); }
 bool installer::finish() const
 {
-    return wait_until([&] { return ends_with(log(), msg(37)) || ends_with(log(), msg(38)); }, 120000);
+    auto ended = [&] { return ends_with(log(), msg(37)) || ends_with(log(), msg(38)); };
+    return wait_until([&] { return ended() || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 120000);
 }
 

@@ -22,7 +22,9 @@ void remove_folder(const std::string &path);  // and the files in it
 bool ends_with(const std::string &text, const std::string &tail);
 void open_gate(const char *name);  // lets a stand-in waiting on it (..._GATE=name) go on
 bool wait_until(const std::function<bool()> &condition, int timeout_ms = 20000);
-PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env = {});
+// Started in folder; when that is null, a quoted program starts in its own folder.
+PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env = {},
+                                  const char *folder = nullptr);
 long wait_exit(const PROCESS_INFORMATION &process);  // -1 when it does not end
 std::string output_of(HANDLE read_end);  // a child's output through the installer's read_all, freed
 std::string text_of(HWND window);
@@ -38,7 +40,8 @@ std::string take_box(DWORD pid, HWND owner, std::string *caption = nullptr);  //
 struct installer {
     PROCESS_INFORMATION process{};
     HWND main = nullptr, progress = nullptr;
-    explicit installer(const char *exe = INSTALLER_EXE, const std::vector<std::string> &env = {});
+    explicit installer(const char *exe = INSTALLER_EXE, const std::vector<std::string> &env = {},
+                       const char *folder = nullptr);
     ~installer();
     DWORD pid() const { return process.dwProcessId; }
     std::vector<std::string> drives() const;
@@ -47,5 +50,5 @@ struct installer {
     std::string log() const { return item_text(progress, 1001); }
     int bar() const;
     bool log_ends_with(const std::string &tail) const;
-    bool finish() const;  // the log ends with message 37 or 38
+    bool finish() const;  // the log ends with message 37 or 38, or the program has ended
 };

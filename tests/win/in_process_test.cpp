@@ -9,6 +9,7 @@
 #include "disk/drive_log.h"
 #include "disk/xdio.h"
 #include "driver.h"
+#include "job/phase_common.h"
 #include "messages/messages.h"
 #include "tools/child_runner.h"
 
@@ -19,10 +20,16 @@ static void set_fields(const std::vector<std::string> &fields, bool on)
         SetEnvironmentVariableA(("ZERKA_DOUBLE_TOOL_DOUBLE_" + f.substr(0, f.find('='))).c_str(), on ? f.substr(f.find('=') + 1).c_str() : nullptr);
 }
 
+static std::string double_path()
+{
+    char path[1024];
+    return installer_file_path(path, "tool_double.exe"), path;
+}
+
 static HANDLE start_child(const std::vector<std::string> &fields, PROCESS_INFORMATION *process, std::string line = "tool_double.exe")
 {
     set_fields(fields, true);
-    HANDLE output = run_captured(&line[0], process, 0);
+    HANDLE output = run_captured(double_path().c_str(), &line[0], process, 0);
     return set_fields(fields, false), output;  // the child keeps its copy
 }
 
@@ -40,7 +47,7 @@ TEST(Runner, HandlesPassedOnOnlyWhereMeant)
     EXPECT_EQ(finish_child(&process), 1u);
     char line[] = "tool_double.exe";
     set_fields(probe, true);
-    EXPECT_EQ(run_and_wait(line), 0u);
+    EXPECT_EQ(run_and_wait(double_path().c_str(), line), 0u);
     set_fields(probe, false);
 }
 
@@ -104,6 +111,14 @@ TEST(Disk, DriveLogListsVolumesAndPartitionsAndLeavesNoHandleOpen)
                                          "[xdio] dev=hdb6 offset=3163 size=1900\r\n")})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\nin\n" << log;
     SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", nullptr);
+}
+
+TEST(Messages, ErrorBoxTextCutBetweenCharacters)
+{
+    char text[1024];
+    std::string name(1016, 'x');  // "name (2): " fills 1022 bytes; a double-byte character would take 1022 and 1023
+    format_error_box_text(text, name.c_str(), 2, "\xD5\xD2\xB2\xBB\r\n");
+    EXPECT_EQ(std::string(text + 1016), " (2): ");
 }
 
 // message ID: looks message ID up. nomem: reads a large output that its heap block cannot hold

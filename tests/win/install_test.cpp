@@ -81,7 +81,8 @@ const std::string mbr_bin = read_file(INSTALLER_DIR "\\mbr.bin"), owner = "\xeb\
 std::string captured(std::string command, int standard_error = 0)  // a tool's output, read as the installer reads it
 {
     PROCESS_INFORMATION process;
-    std::string text = output_of(run_captured(&command[0], &process, standard_error));
+    std::string program = command.substr(0, command.find(' '));
+    std::string text = output_of(run_captured(program.c_str(), &command[0], &process, standard_error));
     return finish_child(&process), text;
 }
 
@@ -104,6 +105,7 @@ struct row {
     std::string log;
     std::vector<std::pair<std::string, std::string>> files = {};  // path, bytes afterwards (or absent)
     const char *exe = FAKE7Z_EXE;
+    const char *folder = nullptr;  // the installer's current folder; its own when null
     char drive = 'D';
     std::string image = IMAGES "small.iso";
     int bar = -1;  // at the end
@@ -193,6 +195,10 @@ const row rows[] = {
      .log = two_files + "29=x.sfs 20 31 20 32 20 44 20 45 46 37",
      .files = {{"D:\\zerka\\x.sfs", std::string(300, '\0')}, {disk1, mbr(1, mbr_bin, none)}},
      .setup = put_mbr(1, "", none)},
+    // In code page 936: α and Α, я and Я, ａ and Ａ. Extracted flat, the second would replace the first.
+    {.name = "greek_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA6\xC1", "\xA6\xA1"}), .log = "21 18 38"},
+    {.name = "cyrillic_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA7\xF1", "\xA7\xC1"}), .log = "21 18 38"},
+    {.name = "full_width_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA3\xE1", "\xA3\xC1"}), .log = "21 18 38"},
     {.name = "name_that_would_end_its_quotes", .env = with({}, {"a\"b.sfs", "vmlinuz", "initrd.gz"}), .log = "21 18 38"},
     {.name = "name_too_long_for_the_log", .env = with({}, {std::string(1015, 'n'), "vmlinuz", "initrd.gz"}), .log = checks + "18 38"},
     {.name = "chatty_7z_and_system_disk_not_written",
@@ -201,6 +207,15 @@ const row rows[] = {
     {.name = "7z_fails_but_size_is_right", .env = with({"ZERKA_DOUBLE_7Z_E_EXIT=2", "ZERKA_DOUBLE_7Z_E_STDOUT=warning\r\n"}),
      .log = checks + "29=vmlinuz 18 $warning 20 29=initrd.gz 18 $warning 20 " + usb_boot},
     {.name = "7z_wrong_size", .env = with({}, boot_files, 300, 299), .log = checks + "29=vmlinuz 30 38"},
+    // Short lines of the old layout: the listing fits its first block, and only the file table has to grow.
+    {.name = "file_table_cannot_grow", .env = {"ZERKA_FAKE_HEAP_LIMIT=300", "ZERKA_DOUBLE_7Z_L_STDOUT=" + [] {
+         std::string text = " 17 17 17 files, 0 folders\r\n:0 1 1 vmlinuz\r\n:0 1 1 initrd.gz\r\n";
+         for (char name = 'a'; name < 'p'; name++) text += ":0 1 1 " + std::string(1, name) + "\r\n";
+         return text;
+     }()}, .during = [](installer &app) {
+         EXPECT_EQ(take_box(app.pid(), nullptr), "HeapAlloc (8): " + system_text(ERROR_NOT_ENOUGH_MEMORY));
+         EXPECT_EQ(wait_exit(app.process), 3);
+     }},
     {.name = "stop_during_listing", .env = with({"ZERKA_DOUBLE_7Z_L_GATE=list"}), .log = "21 20 38", .during = stop_at(21, "list")},
     {.name = "stop_during_chkdsk", .env = with({"ZERKA_DOUBLE_CHKDSK_GATE=chkdsk"}), .log = "21 20 23 20 38", .during = stop_at(23, "chkdsk")},
     {.name = "stop_during_extraction", .env = with({"ZERKA_DOUBLE_7Z_E_READY=extracting", "ZERKA_DOUBLE_7Z_E_GATE=never"}),
@@ -210,6 +225,14 @@ const row rows[] = {
          click(app.progress, IDC_STOP_CLOSE);
          ASSERT_TRUE(app.finish());
          EXPECT_TRUE(wait_until([] { return !running("extracting"); }));  // 7z ended, not left behind
+     }},
+    {.name = "exit_after_close_during_extraction",
+     .env = with({"ZERKA_DOUBLE_7Z_E_READY=exiting", "ZERKA_DOUBLE_7Z_E_GATE=no"}), .during = [](installer &app) {
+         ASSERT_TRUE(wait_until([] { return running("exiting"); }));
+         PostMessageA(app.progress, WM_CLOSE, 0, 0);
+         PostMessageA(app.main, WM_COMMAND, IDC_EXIT, 0);  // handled right after the close
+         EXPECT_EQ(wait_exit(app.process), 0);
+         EXPECT_FALSE(running("exiting"));  // the program ended only after its worker had ended 7z
      }},
     {.name = "stop_during_syslinux", .env = with({"ZERKA_DOUBLE_SYSLINUX_GATE=sys"}), .log = two_files + "31 20 32 20 38", .bar = 100,
      .during = stop_at(32, "sys")},
@@ -240,6 +263,8 @@ const row rows[] = {
     {.name = "installer_named_with_a_double_byte_character_without_mbr_bin", .env = with({usb_d1}),
      .log = two_files + "31 20 32 20 44 18 $e2 $crlf 38", .files = {{disk1, mbr(1, "", none)}},
      .exe = "C:\\zerka-double-byte\\zerka\xD5\x5C.exe", .setup = put_mbr(1, "", none)},
+    // Browse makes the image's folder the current one; the chkdsk.exe there, no program at all, is never started.
+    {.name = "chkdsk_beside_the_image_is_not_run", .env = with({}), .log = two_files + usb_boot, .folder = IMAGES},
     // Partition 5 of the disk that boot.hard_disk starts in QEMU, with the real GRUB loader.
     {.name = "hard_disk_partition", .env = {read_file("C:\\boot-proof\\e.env")}, .log = small_files + fixed_boot,
      .files = {{"E:\\zerka\\vmlinuz", kernel}, {"C:\\GRLDR", read_file("C:\\zerka-boot\\grldr")}, {"C:\\menu.lst", menu("(hd0,4)")},
@@ -319,7 +344,7 @@ TEST_P(Install, LogFilesAndBar)
 {
     const row &r = GetParam();
     if (r.setup) r.setup();
-    installer app(r.exe, r.env);
+    installer app(r.exe, r.env, r.folder);
     ASSERT_TRUE(app.start(r.image, r.drive, r.format));
     if (r.during) r.during(app);
     ASSERT_TRUE(app.finish()) << app.log();
