@@ -4,6 +4,7 @@
 //     USB), device and partition (its device number), start and length (its extent in bytes), and
 //     fail_open, fail_property, fail_number, fail_partinfo (the last-error that call fails with)
 //   ZERKA_FAKE_FORMAT=<n>           the format dialog returns n at once
+//   ZERKA_FAKE_FILE_SYSTEMS=<letter>:<name>;...  that volume's file system (Wine knows no exFAT)
 //   ZERKA_FAKE_LINKS=<path>;...     these files are links; removing one moves it aside to <path>.link
 //                                   (Wine sees no file links, and its delete would remove the target)
 //   ZERKA_FAKE_GATE=<path>=<event>  asking for that path's attributes waits for the event first
@@ -82,6 +83,13 @@ int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)
     char result[16];
     if (GetEnvironmentVariableA("ZERKA_FAKE_FORMAT", result, sizeof result)) return atoi(result);
     return (int)SHFormatDrive(owner, drive, format_id, options);
+}
+
+BOOL volume_file_system(const char *root, char *name, DWORD size)
+{
+    std::string fake = setting("ZERKA_FAKE_FILE_SYSTEMS", std::string(1, root[0]) + ":");
+    if (fake.empty()) return GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, name, size);
+    return lstrcpynA(name, fake.c_str(), (int)size) != nullptr;
 }
 
 DWORD path_attributes(const char *path)

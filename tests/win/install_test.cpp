@@ -1,6 +1,6 @@
 // Whole installations driven through the installer's windows, one table row each. The expected
 // log lists message ids (formatted with the row's drive; 29=name copies name into zerka\, 29C=name
-// onto C:\, 28=n needs n megabytes) and $names of texts made at the start.
+// onto C:\, 28=n needs n megabytes, 42=fs refuses fs) and $names of texts made at the start.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -62,8 +62,8 @@ std::string expected_log(const std::string &tokens, char drive)
     for (std::string t; in >> t;) {
         const char *arg = t.c_str() + t.find('=') + 1;
         int id = atoi(t.c_str());
-        log += t[0] == '$' ? texts.at(t) : id == 28 ? msg(28, atoi(arg)) : id != 29 ? msg(id, drive)
-               : t[2] == 'C' ? msg(29, 'C', "", arg) : msg(29, drive, "zerka\\", arg);
+        log += t[0] == '$' ? texts.at(t) : id == 28 ? msg(28, atoi(arg)) : id == 42 ? msg(42, arg)
+               : id != 29 ? msg(id, drive) : t[2] == 'C' ? msg(29, 'C', "", arg) : msg(29, drive, "zerka\\", arg);
     }
     return log;
 }
@@ -172,6 +172,10 @@ const row rows[] = {
     {.name = "format_impossible", .env = {"ZERKA_FAKE_FORMAT=-3"}, .log = "17 18 38", .format = true},
     {.name = "format_failed_in_its_dialog", .env = {"ZERKA_FAKE_FORMAT=-1"}, .log = "17 19 38", .format = true},
     {.name = "format_done", .env = with({"ZERKA_FAKE_FORMAT=0"}), .log = "17 20 " + two_files + usb_boot, .format = true},
+    {.name = "formatted_as_exfat", .env = with({"ZERKA_FAKE_FORMAT=0", "ZERKA_FAKE_FILE_SYSTEMS=D:exFAT"}),
+     .log = "17 20 41 42=exFAT 38", .files = {{"D:\\zerka", absent}}, .format = true},
+    {.name = "ntfs_usb_disk", .env = with({"ZERKA_FAKE_VOLUMES=U:bus=7"}), .log = "41 42=NTFS 38",
+     .files = {{"U:\\zerka", absent}}, .drive = 'U'},
     // Wine sees no file links and would delete a link's target: the fake reports these files as
     // links and moves a removed one aside to <name>.link, where it must arrive untouched.
     {.name = "configuration_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\syslinux.cfg"}), .log = two_files + usb_boot,
