@@ -2,8 +2,8 @@
 # The installer's main job, on a fresh Debian 12 machine as root: installs what is needed, builds
 # the Windows installer, starts the Wine test bed, makes a zerka-like ISO image with a real Linux
 # kernel, installs it onto the test bed's removable drive D: through the installer's own windows,
-# shows the log and the files, then starts the installed drive as a USB stick in QEMU and prints
-# the kernel's command line.
+# shows the log and the files, then starts the installed drive as a USB stick in QEMU, with a BIOS
+# and with UEFI firmware, and prints the kernel's command line.
 #   bash scripts/demo.sh [BUILD_DIR]      (default build/win, or build/win64 where 32-bit code cannot run)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,7 +38,7 @@ echo "== installing onto D: with C:\\zerka-installer\\zerka-installer.exe and th
 echo "   Stand-ins: Wine has no chkdsk, and its folder-backed D: has no boot sector for syslinux.exe"
 echo "   to write: those two steps run tests/win/tool_double.exe, which ends with 0. The boot"
 echo "   sector is written below by Debian's Linux syslinux, the same SYSLINUX version."
-rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg"
+rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg" "$state/drives/d/EFI"
 status=0
 "$root/scripts/wine-run.sh" "$state" "$build/demo_install.exe" 'C:\zerka-installer\zerka-installer.exe' \
   'C:\images\small.iso' D 'C:\progress.bmp' </dev/null 2>/dev/null >"$state/demo-log.gbk" || status=$?
@@ -47,7 +47,7 @@ echo "== the progress log"
 iconv -f GBK -t UTF-8 "$state/demo-log.gbk" | tr -d '\r'
 echo
 echo "== what is on D:"
-ls -l "$state/drives/d" "$state/drives/d/zerka"
+ls -l "$state/drives/d" "$state/drives/d/zerka" "$state/drives/d/EFI/BOOT"
 convert "$WINEPREFIX/drive_c/progress.bmp" "$build/progress-dialog.png" 2>/dev/null \
   && echo "== a picture of the progress dialog: $build/progress-dialog.png"
 [ "$status" = 0 ] || { echo "== the installation failed ($status)"; exit "$status"; }
@@ -55,3 +55,5 @@ convert "$WINEPREFIX/drive_c/progress.bmp" "$build/progress-dialog.png" 2>/dev/n
 echo "== starting D: as a USB stick in QEMU (about 10 s)"
 "$root/scripts/boot-usb.sh" "$state/drives/d" fat32
 echo "== the installed drive starts zerka's kernel with its own initrd"
+printf '== starting it on a UEFI computer (64-bit OVMF in QEMU, about 30 s): '
+"$root/scripts/boot-uefi.sh" "$state/drives/d" x64

@@ -1,6 +1,6 @@
 // Whole installations driven through the installer's windows, one table row each. The expected
 // log lists message ids (formatted with the row's drive; 29=name copies name into zerka\, 29C=name
-// onto C:\, 28=n needs n megabytes, 42=fs refuses fs) and $names of texts made at the start.
+// onto C:\, 29E=name into EFI\BOOT\, 28=n needs n MB, 42=fs refuses fs) and $names of texts made at the start.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -63,7 +63,8 @@ std::string expected_log(const std::string &tokens, char drive)
         const char *arg = t.c_str() + t.find('=') + 1;
         int id = atoi(t.c_str());
         log += t[0] == '$' ? texts.at(t) : id == 28 ? msg(28, atoi(arg)) : id == 42 ? msg(42, arg)
-               : id != 29 ? msg(id, drive) : t[2] == 'C' ? msg(29, 'C', "", arg) : msg(29, drive, "zerka\\", arg);
+               : id != 29 ? msg(id, drive) : t[2] == 'C' ? msg(29, 'C', "", arg)
+               : msg(29, drive, t[2] == 'E' ? "EFI\\BOOT\\" : "zerka\\", arg);
     }
     return log;
 }
@@ -106,8 +107,8 @@ std::function<void(installer &)> stop_at(int message, const char *gate, std::fun
 // Copies what an installation wrote into C:\boot-proof\<as>\ for the boot tests.
 void keep(const std::string &from, const std::string &as, const std::vector<std::string> &files)
 {
-    CreateDirectoryA(("C:\\boot-proof\\" + as).c_str(), nullptr);
-    CreateDirectoryA(("C:\\boot-proof\\" + as + "\\zerka").c_str(), nullptr);
+    for (const char *sub : {"", "\\zerka", "\\EFI", "\\EFI\\BOOT"})
+        CreateDirectoryA(("C:\\boot-proof\\" + as + sub).c_str(), nullptr);
     for (const std::string &file : files) EXPECT_TRUE(CopyFileA((from + file).c_str(), ("C:\\boot-proof\\" + as + "\\" + file).c_str(), FALSE));
 }
 
@@ -115,7 +116,8 @@ const std::string cfg = read_file(INSTALLER_DIR "\\syslinux.cfg"), kernel = read
 
 const row rows[] = {
     {.name = "whole_installation", .env = {"ZERKA_DOUBLE_SYSLINUX_GATE=syslinux", "ZERKA_DOUBLE_CHKDSK_RECORD=C:\\records\\tools",
-      "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools"}, .log = small_files + usb_boot,
+      "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools"},
+     .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 20 29E=grub.cfg 20 32 20 37",
      .files = {{"D:\\syslinux.cfg", cfg}, {"D:\\zerka\\vmlinuz", kernel}, {"D:\\zerka\\initrd.gz", read_file(IMAGES "small\\initrd.gz")},
                {"D:\\zerka\\zerka_100.sfs", read_file(IMAGES "small\\zerka_100.sfs")}, {"D:\\zerka\\zerka_200.sfs", read_file(IMAGES "small\\zerka_200.sfs")},
                {"D:\\zerka\\README.txt", absent}, {"D:\\zerka\\nested.sfs", absent}, {"D:\\zerka\\folder.sfs", absent},
@@ -127,7 +129,8 @@ const row rows[] = {
          EXPECT_EQ(app.bar(), 95);
          open_gate("syslinux");
          ASSERT_TRUE(app.finish());  // kept for the boot tests (boot.* in CTest) to start in QEMU
-         keep("D:\\", "usb", {"syslinux.cfg", "zerka\\vmlinuz", "zerka\\initrd.gz", "zerka\\zerka_100.sfs"});
+         keep("D:\\", "usb", {"syslinux.cfg", "zerka\\vmlinuz", "zerka\\initrd.gz", "zerka\\zerka_100.sfs",
+                               "EFI\\BOOT\\BOOTX64.EFI", "EFI\\BOOT\\BOOTIA32.EFI", "EFI\\BOOT\\grub.cfg"});
      }},
     {.name = "image_7z_cannot_open", .log = "21 18 $broken 38", .exe = INSTALLER_EXE, .image = IMAGES "broken.iso"},
     {.name = "image_without_boot_files", .log = "21 18 38", .files = {{"D:\\zerka", absent}}, .exe = INSTALLER_EXE, .image = IMAGES "empty.iso"},
@@ -178,8 +181,17 @@ const row rows[] = {
      .files = {{"U:\\zerka", absent}}, .drive = 'U'},
     // Wine sees no file links and would delete a link's target: the fake reports these files as
     // links and moves a removed one aside to <name>.link, where it must arrive untouched.
-    {.name = "configuration_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\syslinux.cfg"}), .log = two_files + usb_boot,
-     .files = {{"D:\\syslinux.cfg.link", "planted"}, {"D:\\syslinux.cfg", cfg}}, .setup = [] { write_file("D:\\syslinux.cfg", "planted"); }},
+    {.name = "links_removed_then_a_copy_fails", .env = {"ZERKA_FAKE_LINKS=D:\\syslinux.cfg;D:\\EFI\\BOOT\\BOOTX64.EFI"},
+     .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 18 $e5 $crlf 38",  // its target is a folder
+     .files = {{"D:\\syslinux.cfg.link", "planted"}, {"D:\\syslinux.cfg", cfg}, {"D:\\EFI\\BOOT\\BOOTX64.EFI.link",
+               "planted"}, {"D:\\EFI\\BOOT\\BOOTX64.EFI", read_file(INSTALLER_DIR "\\EFI\\BOOT\\BOOTX64.EFI")}},
+     .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe", .bar = 90, .setup = [] {
+         for (const char *f : {"D:\\EFI", "D:\\EFI\\BOOT", "D:\\EFI\\BOOT\\BOOTIA32.EFI"}) CreateDirectoryA(f, nullptr);
+         for (const char *f : {"D:\\syslinux.cfg", "D:\\EFI\\BOOT\\BOOTX64.EFI"}) write_file(f, "planted");
+     }},
+    {.name = "efi_folder_is_a_link", .env = {"ZERKA_FAKE_LINKS=D:\\EFI"}, .log = small_files + "31 20 29E=BOOTX64.EFI 18 38",
+     .files = {{"D:\\EFI\\BOOT", absent}}, .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe",
+     .setup = [] { CreateDirectoryA("D:\\EFI", nullptr); }},
     {.name = "extracted_file_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\zerka\\vmlinuz"}), .log = two_files + usb_boot,
      .files = {{"D:\\zerka\\vmlinuz.link", "planted"}},
      .setup = [] { CreateDirectoryA("D:\\zerka", nullptr); write_file("D:\\zerka\\vmlinuz", "planted"); }},
@@ -229,9 +241,11 @@ class Install : public testing::TestWithParam<row> {
         static bool made = (texts = {{"$crlf", "\r\n"}, {"$e2", system_text(ERROR_FILE_NOT_FOUND)}, {"$warning", "warning\r\n"},
             {"$sys_error", "cannot open D:\r\n"}, {"$no_totals", listing(boot_files, 300, false)},
             {"$broken", captured(INSTALLER_DIR "\\7z.exe l \"" IMAGES "broken.iso\" *.sfs vmlinuz initrd.gz")},
-            {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)}}, true);
+            {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)},
+            {"$e5", system_text(ERROR_ACCESS_DENIED)}}, true);
         (void)made;
-        for (const char *folder : {"D:\\zerka", "E:\\zerka", "H:\\zerka", "C:\\records"}) remove_folder(folder);
+        for (const char *folder : {"D:\\zerka", "D:\\EFI\\BOOT\\BOOTIA32.EFI", "D:\\EFI\\BOOT", "D:\\EFI", "E:\\zerka",
+                                   "H:\\zerka", "C:\\records"}) remove_folder(folder);
         for (const char *file : {"D:\\syslinux.cfg", "D:\\syslinux.cfg.link", "C:\\GRLDR", "C:\\menu.lst", "C:\\menu.lst.link"}) {
             SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(file);
