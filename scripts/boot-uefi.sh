@@ -11,6 +11,7 @@ set -euo pipefail
 tree=${1:?usage: boot-uefi.sh TREE x64|ia32}
 firmware=${2:?usage: boot-uefi.sh TREE x64|ia32}
 ovmf=/usr/share/OVMF
+# shellcheck disable=SC2054  # the commas belong to QEMU's options
 case $firmware in
   x64) loader=BOOTX64.EFI code=$ovmf/OVMF_CODE_4M.fd vars=$ovmf/OVMF_VARS_4M.fd machine=() ;;
   # Debian builds 32-bit OVMF only with SMM; Secure Boot is still off with empty variables.
@@ -18,7 +19,7 @@ case $firmware in
     machine=(-machine q35,smm=on -global driver=cfi.pflash01,property=secure,value=on) ;;
   *) die "firmware must be x64 or ia32, not '$firmware'" ;;
 esac
-[ -s "$code" ] && [ -s "$vars" ] || die "$code or $vars missing (packages ovmf, ovmf-ia32)"
+for f in "$code" "$vars"; do [ -s "$f" ] || die "$f missing (packages ovmf, ovmf-ia32)"; done
 for f in zerka/vmlinuz zerka/initrd.gz "EFI/BOOT/$loader" EFI/BOOT/grub.cfg; do
   [ -s "$tree/$f" ] || die "$tree/$f missing"
 done

@@ -189,7 +189,7 @@ const row rows[] = {
          for (const char *f : {"D:\\EFI", "D:\\EFI\\BOOT", "D:\\EFI\\BOOT\\BOOTIA32.EFI"}) CreateDirectoryA(f, nullptr);
          for (const char *f : {"D:\\syslinux.cfg", "D:\\EFI\\BOOT\\BOOTX64.EFI"}) write_file(f, "planted");
      }},
-    {.name = "efi_folder_is_a_link", .env = {"ZERKA_FAKE_LINKS=D:\\EFI"}, .log = small_files + "31 20 29E=BOOTX64.EFI 18 38",
+    {.name = "efi_folder_link", .env = {"ZERKA_FAKE_LINKS=D:\\EFI"}, .log = small_files + "31 20 29E=BOOTX64.EFI 18 38",
      .files = {{"D:\\EFI\\BOOT", absent}}, .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe",
      .setup = [] { CreateDirectoryA("D:\\EFI", nullptr); }},
     {.name = "extracted_file_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\zerka\\vmlinuz"}), .log = two_files + usb_boot,
