@@ -65,8 +65,17 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/grldr COMMAND ${CMAKE_SOURCE_DIR}/
 set(zerka_mbr_bin /usr/lib/syslinux/mbr/mbr.bin)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/mbr.bin DEPENDS ${zerka_mbr_bin}
   COMMAND ${CMAKE_COMMAND} -E copy ${zerka_mbr_bin} ${CMAKE_BINARY_DIR}/mbr.bin)
-add_custom_target(windows_tools ALL DEPENDS
-  ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr ${CMAKE_BINARY_DIR}/mbr.bin)
+# The UEFI loaders and their menu, laid out as they go beside the installer and onto a stick.
+set(efi_dir ${CMAKE_BINARY_DIR}/EFI/BOOT)
+add_custom_command(OUTPUT ${efi_dir}/BOOTX64.EFI ${efi_dir}/BOOTIA32.EFI
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-efi-loaders.sh ${efi_dir}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-efi-loaders.sh)
+add_custom_command(OUTPUT ${efi_dir}/grub.cfg
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/grub.cfg ${efi_dir}/grub.cfg
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/grub.cfg)
+add_custom_target(windows_tools ALL
+  DEPENDS ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr ${CMAKE_BINARY_DIR}/mbr.bin
+  ${efi_dir}/BOOTX64.EFI ${efi_dir}/BOOTIA32.EFI ${efi_dir}/grub.cfg)
 
 # The demo's driver (and the release check's): one installation through the installer's windows.
 add_executable(demo_install scripts/demo_install.cpp tests/win/driver.cpp platform/system_calls_real.cpp)

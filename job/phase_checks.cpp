@@ -1,5 +1,5 @@
-// Pre-install checks: the user's choices, the optional format, the image listing, the
-// target's file system and its free space.
+// Pre-install checks: the user's choices, the optional format, the kind of file system on a
+// removable target, the image listing, the target's file system and its free space.
 #include <limits.h>
 #include <string.h>
 
@@ -43,6 +43,29 @@ static void format_target(install_job *job)
     } else {
         log_message(job, 20);
     }
+}
+
+// UEFI firmware reads FAT only, and SYSLINUX installs on no exFAT: a removable target with
+// any other file system is refused before anything is written to it. Quiet when it is FAT,
+// so the log of an installation stays as it was.
+static void check_file_system_kind(install_job *job)
+{
+    static const char *const fat_names[] = {"FAT", "FAT12", "FAT16", "FAT32"};
+    char root[4] = {job->drive, ':', '\\', '\0'};
+    char name[MAX_PATH + 1];
+    if (!volume_file_system(root, name, sizeof name)) {
+        DWORD error = GetLastError();
+        log_formatted(job, load_message(41), job->drive);
+        SetLastError(error);
+        fail_with_system_text(job);
+        return;
+    }
+    for (const char *fat : fat_names)
+        if (strcmp(name, fat) == 0)
+            return;
+    log_formatted(job, load_message(41), job->drive);
+    log_formatted(job, load_message(42), name);
+    job_fail(job);
 }
 
 // The listing's file lines into the job's table; the walk cuts the names out in place.
@@ -165,6 +188,11 @@ int run_pre_install_checks(install_job *job)
         return 1;
     if (format_requested())
         format_target(job);
+    if (checkpoint(job))
+        return 1;
+    // After the format, which may have changed it.
+    if (drive_kind(job->drive) != drive_fixed)
+        check_file_system_kind(job);
     if (checkpoint(job))
         return 1;
     list_image(job);

@@ -2,13 +2,16 @@
 #include <windows.h>
 
 // The few system calls that Wine cannot answer as real Windows does (the storage queries,
-// the shell's format dialog, links). The product links system_calls_real.cpp, which calls
+// the shell's format dialog, links, a volume's file system). The product links system_calls_real.cpp, which calls
 // the system directly; the Wine test bed links a double that can answer for chosen paths.
 
 HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes);
 BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void *out,
                        DWORD out_size, DWORD *returned);
 int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options);
+// The name of the file system of the volume at root ("FAT", "FAT32", "exFAT", "NTFS"), as
+// GetVolumeInformationA gives it. Wine knows no exFAT.
+BOOL volume_file_system(const char *root, char *name, DWORD size);
 
 // GetFileAttributesA. Wine reports no FILE_ATTRIBUTE_REPARSE_POINT for a file symlink.
 DWORD path_attributes(const char *path);

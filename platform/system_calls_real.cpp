@@ -18,6 +18,11 @@ int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)
     return (int)SHFormatDrive(owner, drive, format_id, options);
 }
 
+BOOL volume_file_system(const char *root, char *name, DWORD size)
+{
+    return GetVolumeInformationA(root, NULL, 0, NULL, NULL, NULL, name, size);
+}
+
 DWORD path_attributes(const char *path)
 {
     return GetFileAttributesA(path);

@@ -2,8 +2,8 @@
 # The installer's main job, on a fresh Debian 12 machine as root: installs what is needed, builds
 # the Windows installer, starts the Wine test bed, makes a zerka-like ISO image with a real Linux
 # kernel, installs it onto the test bed's removable drive D: through the installer's own windows,
-# shows the log and the files, then starts the installed drive as a USB stick in QEMU and prints
-# the kernel's command line.
+# shows the log and the files, then starts the installed drive as a USB stick in QEMU, with a BIOS
+# and with UEFI firmware, and prints the kernel's command line.
 #   bash scripts/demo.sh [BUILD_DIR]      (default build/win, or build/win64 where 32-bit code cannot run)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,7 +41,7 @@ echo "   blank stick image behind \\\\.\\PhysicalDrive2: the installer writes th
 echo "   record. Stand-ins: Wine has no chkdsk, and its folder-backed D: has no boot sector for"
 echo "   syslinux.exe to write: those two steps run tests/win/tool_double.exe, which ends with 0. The"
 echo "   boot sector is written below by Debian's Linux syslinux, the same SYSLINUX version."
-rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg"
+rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg" "$state/drives/d/EFI"
 status=0
 env "$(cat "$WINEPREFIX/drive_c/boot-proof/d.env")" \
   "$root/scripts/wine-run.sh" "$state" "$build/demo_install.exe" 'C:\zerka-installer\zerka-installer-testbed.exe' \
@@ -51,7 +51,7 @@ echo "== the progress log"
 iconv -f GBK -t UTF-8 "$state/demo-log.gbk" | tr -d '\r'
 echo
 echo "== what is on D:"
-ls -l "$state/drives/d" "$state/drives/d/zerka"
+ls -l "$state/drives/d" "$state/drives/d/zerka" "$state/drives/d/EFI/BOOT"
 convert "$WINEPREFIX/drive_c/progress.bmp" "$build/progress-dialog.png" 2>/dev/null \
   && echo "== a picture of the progress dialog: $build/progress-dialog.png"
 [ "$status" = 0 ] || { echo "== the installation failed ($status)"; exit "$status"; }
@@ -59,3 +59,5 @@ convert "$WINEPREFIX/drive_c/progress.bmp" "$build/progress-dialog.png" 2>/dev/n
 echo "== starting D: as a USB stick in QEMU, from the master boot record the installer wrote (about 20 s)"
 "$root/scripts/boot-usb.sh" "$state/drives/d" fat32 "$state/disks/disk2.img"
 echo "== the installed drive starts zerka's kernel with its own initrd"
+printf '== starting it on a UEFI computer (64-bit OVMF in QEMU, about 30 s): '
+"$root/scripts/boot-uefi.sh" "$state/drives/d" x64

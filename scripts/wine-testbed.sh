@@ -40,14 +40,14 @@ mkdir -p "$state/drives"
 
 wineboot -i >"$state/wineboot.log" 2>&1
 
-# Drive letters, each backed by a folder: (letter type label)
-drives="d floppy ZERKA_USB
-e hd DATA
-f cdrom CDROM
-g network NETDISK
-h floppy -
-r floppy -
-u hd USBDISK"
+# Drive letters, each backed by a folder: (letter type label file-system)
+drives="d floppy ZERKA_USB fat32
+e hd DATA -
+f cdrom CDROM -
+g network NETDISK -
+h floppy - fat16
+r floppy - -
+u hd USBDISK -"
 {
   echo REGEDIT4
   echo
@@ -58,15 +58,24 @@ u hd USBDISK"
   echo "\"Browsers\"=\"$state/browser.sh\""
   echo
   echo '[HKEY_LOCAL_MACHINE\Software\Wine\Drives]'
-  while read -r letter type label; do echo "\"$letter:\"=\"$type\""; done <<<"$drives"
+  while read -r letter type _; do echo "\"$letter:\"=\"$type\""; done <<<"$drives"
 } >"$state/testbed.reg"
 wine regedit /S "$(winepath -w "$state/testbed.reg" 2>/dev/null)" >/dev/null 2>&1
 
-while read -r letter type label; do
+while read -r letter type label fs; do
   mkdir -p "$state/drives/$letter"
   # A readable volume with an empty label: no label file.
   [ "$label" = - ] || printf '%s\n' "$label" >"$state/drives/$letter/.windows-label"
   ln -sfn "$state/drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
+  [ "$fs" != - ] || continue
+  # Wine names any folder's file system NTFS; a drive whose device is a FAT image reports FAT or
+  # FAT32, with the image's label and serial. The image must lie in the drive's own folder: one
+  # elsewhere is not traced back to its drive. Its boot-sector label is blanked for "no label".
+  image="$state/drives/$letter/.volume.img"
+  mkfs.vfat -C -F "${fs#fat}" -i "$(printf '%08x' "'$letter")" "$image" $((${fs#fat} == 32 ? 40000 : 16384)) >/dev/null
+  [ "$label" = - ] && label=
+  printf '%-11s' "$label" | dd of="$image" bs=1 seek=$((${fs#fat} == 32 ? 71 : 43)) conv=notrunc status=none
+  ln -sfn "$image" "$WINEPREFIX/dosdevices/$letter::"
 done <<<"$drives"
 # A removable drive whose medium cannot be read: its device is an empty image.
 : >"$state/unreadable-medium.img"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 
 #include "job/boot_menus.h"
 
@@ -51,3 +52,18 @@ TEST(MenuLst, EntryAppendedOnLinesOfItsOwn)
         EXPECT_EQ(edited(r.input, "a+", [](FILE *f) { EXPECT_EQ(menu_lst_append_entry(f, "(hd0,4)"), 0); return 0; }),
                   r.expected) << r.input;
 }
+
+#ifdef ZERKA_RESOURCES  // native only
+// GRUB's menu for UEFI starts what SYSLINUX's starts: the same kernel, initrd and parameters.
+TEST(BootMenus, GrubStartsWhatSyslinuxStarts)
+{
+    std::ifstream syslinux(ZERKA_RESOURCES "syslinux.cfg"), grub(ZERKA_RESOURCES "grub.cfg");
+    std::string word, kernel, initrd, parameters;
+    while (syslinux >> word) {
+        if (word == "kernel") syslinux >> kernel;
+        if (word == "append") std::getline(syslinux >> initrd, parameters);  // initrd=FILE PARAMETERS\r
+    }
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(grub), {}), "linux " + kernel +
+              parameters.substr(0, parameters.find('\r')) + "\ninitrd " + initrd.substr(7) + "\nboot\n");
+}
+#endif

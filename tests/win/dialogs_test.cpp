@@ -169,7 +169,7 @@ TEST(Fatal, EndingsWithAndWithoutABox)
     char self[MAX_PATH];
     std::string helper = "\"" + std::string(self, GetModuleFileNameA(nullptr, self, sizeof self)) + "\" --helper ";
     const struct { std::string arguments, box; long code; } cases[] = {
-        {"message 41", "LoadString", 3},  // with whatever code the system leaves
+        {"message 999", "LoadString", 3},  // with whatever code the system leaves
         {"nomem", "", 2},
     };
     for (const auto &c : cases) {

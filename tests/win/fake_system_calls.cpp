@@ -8,6 +8,7 @@
 //     otherwise; removing one moves it aside to <path>.link (Wine reports no file links and no tags,
 //     and its delete would remove the target)
 //   ZERKA_FAKE_FORMAT=<n>           the format dialog returns n at once
+//   ZERKA_FAKE_FILE_SYSTEMS=<letter>:<name>;...  that volume's file system (Wine knows no exFAT)
 //   ZERKA_FAKE_GATE=<path>=<event>  asking for that path's attributes waits for the event first
 //   ZERKA_FAKE_HEAP_LIMIT=<n>       a heap block cannot grow past n bytes
 #include "platform/system_calls.h"
@@ -94,6 +95,13 @@ int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)
     char result[16];
     if (GetEnvironmentVariableA("ZERKA_FAKE_FORMAT", result, sizeof result)) return atoi(result);
     return (int)SHFormatDrive(owner, drive, format_id, options);
+}
+
+BOOL volume_file_system(const char *root, char *name, DWORD size)
+{
+    std::string fake = setting("ZERKA_FAKE_FILE_SYSTEMS", std::string(1, root[0]) + ":");
+    if (fake.empty()) return GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, name, size);
+    return lstrcpynA(name, fake.c_str(), (int)size) != nullptr;
 }
 
 DWORD path_attributes(const char *path)

@@ -1,6 +1,6 @@
 // Whole installations driven through the installer's windows, one table row each. The expected
 // log lists message ids (formatted with the row's drive; 29=name copies name into zerka\, 29C=name
-// onto C:\, 28=n needs n megabytes) and $names of texts made at the start.
+// onto C:\, 29E=name into EFI\BOOT\, 28=n needs n MB, 42=fs refuses fs) and $names of texts made at the start.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -93,8 +93,9 @@ std::string expected_log(const std::string &tokens, char drive)
     for (std::string t; in >> t;) {
         const char *arg = t.c_str() + t.find('=') + 1;
         int id = atoi(t.c_str());
-        log += t[0] == '$' ? texts.at(t) : id == 28 ? msg(28, atoi(arg)) : id != 29 ? msg(id, drive)
-               : t[2] == 'C' ? msg(29, 'C', "", arg) : msg(29, drive, "zerka\\", arg);
+        log += t[0] == '$' ? texts.at(t) : id == 28 ? msg(28, atoi(arg)) : id == 42 ? msg(42, arg)
+               : id != 29 ? msg(id, drive) : t[2] == 'C' ? msg(29, 'C', "", arg)
+               : msg(29, drive, t[2] == 'E' ? "EFI\\BOOT\\" : "zerka\\", arg);
     }
     return log;
 }
@@ -138,8 +139,8 @@ std::function<void(installer &)> stop_at(int message, const char *gate, std::fun
 // Copies what an installation wrote into C:\boot-proof\<as>\ for the boot tests.
 void keep(const std::string &from, const std::string &as, const std::vector<std::string> &files)
 {
-    CreateDirectoryA(("C:\\boot-proof\\" + as).c_str(), nullptr);
-    CreateDirectoryA(("C:\\boot-proof\\" + as + "\\zerka").c_str(), nullptr);
+    for (const char *sub : {"", "\\zerka", "\\EFI", "\\EFI\\BOOT"})
+        CreateDirectoryA(("C:\\boot-proof\\" + as + sub).c_str(), nullptr);
     for (const std::string &file : files) EXPECT_TRUE(CopyFileA((from + file).c_str(), ("C:\\boot-proof\\" + as + "\\" + file).c_str(), FALSE));
 }
 
@@ -149,7 +150,7 @@ const row rows[] = {
     // D: is partition 0 of the stick that boot.usb_* start: its blank sector 0 gets SYSLINUX's code and the flag.
     {.name = "whole_installation", .env = {"ZERKA_DOUBLE_SYSLINUX_GATE=syslinux", "ZERKA_DOUBLE_CHKDSK_RECORD=C:\\records\\tools",
       "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools", read_file("C:\\boot-proof\\d.env")},
-     .log = small_files + "31 20 32 20 44 20 45 20 37",
+     .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 20 29E=grub.cfg 20 32 20 44 20 45 20 37",
      .files = {{"D:\\syslinux.cfg", cfg}, {"D:\\zerka\\vmlinuz", kernel}, {"D:\\zerka\\initrd.gz", read_file(IMAGES "small\\initrd.gz")},
                {"D:\\zerka\\zerka_100.sfs", read_file(IMAGES "small\\zerka_100.sfs")}, {"D:\\zerka\\zerka_200.sfs", read_file(IMAGES "small\\zerka_200.sfs")},
                {"D:\\zerka\\README.txt", absent}, {"D:\\zerka\\nested.sfs", absent}, {"D:\\zerka\\folder.sfs", absent},
@@ -166,7 +167,8 @@ const row rows[] = {
          EXPECT_EQ(app.bar(), 95);
          open_gate("syslinux");
          ASSERT_TRUE(app.finish());  // kept for the boot tests (boot.* in CTest) to start in QEMU
-         keep("D:\\", "usb", {"syslinux.cfg", "zerka\\vmlinuz", "zerka\\initrd.gz", "zerka\\zerka_100.sfs"});
+         keep("D:\\", "usb", {"syslinux.cfg", "zerka\\vmlinuz", "zerka\\initrd.gz", "zerka\\zerka_100.sfs",
+                               "EFI\\BOOT\\BOOTX64.EFI", "EFI\\BOOT\\BOOTIA32.EFI", "EFI\\BOOT\\grub.cfg"});
      }},
     {.name = "image_7z_cannot_open", .log = "21 18 $broken 38", .exe = INSTALLER_EXE, .image = IMAGES "broken.iso"},
     {.name = "image_without_boot_files", .log = "21 18 38", .files = {{"D:\\zerka", absent}}, .exe = INSTALLER_EXE, .image = IMAGES "empty.iso"},
@@ -250,10 +252,23 @@ const row rows[] = {
          put_mbr(1, "", none)();
          held = CreateFileA(disk1, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
      }, .during = [](installer &app) { app.finish(); CloseHandle(held); }},
+    {.name = "formatted_as_exfat", .env = with({"ZERKA_FAKE_FORMAT=0", "ZERKA_FAKE_FILE_SYSTEMS=D:exFAT"}),
+     .log = "17 20 41 42=exFAT 38", .files = {{"D:\\zerka", absent}}, .format = true},
+    {.name = "ntfs_usb_disk", .env = with({"ZERKA_FAKE_VOLUMES=U:bus=7"}), .log = "41 42=NTFS 38",
+     .files = {{"U:\\zerka", absent}}, .drive = 'U'},
     // Wine sees no file links and would delete a link's target: the fake reports these files as
     // links and moves a removed one aside to <name>.link, where it must arrive untouched.
-    {.name = "configuration_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\syslinux.cfg"}), .log = two_files + usb_boot,
-     .files = {{"D:\\syslinux.cfg.link", "planted"}, {"D:\\syslinux.cfg", cfg}}, .setup = [] { write_file("D:\\syslinux.cfg", "planted"); }},
+    {.name = "links_removed_then_a_copy_fails", .env = {"ZERKA_FAKE_LINKS=D:\\syslinux.cfg;D:\\EFI\\BOOT\\BOOTX64.EFI"},
+     .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 18 $e5 $crlf 38",  // its target is a folder
+     .files = {{"D:\\syslinux.cfg.link", "planted"}, {"D:\\syslinux.cfg", cfg}, {"D:\\EFI\\BOOT\\BOOTX64.EFI.link",
+               "planted"}, {"D:\\EFI\\BOOT\\BOOTX64.EFI", read_file(INSTALLER_DIR "\\EFI\\BOOT\\BOOTX64.EFI")}},
+     .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe", .bar = 90, .setup = [] {
+         for (const char *f : {"D:\\EFI", "D:\\EFI\\BOOT", "D:\\EFI\\BOOT\\BOOTIA32.EFI"}) CreateDirectoryA(f, nullptr);
+         for (const char *f : {"D:\\syslinux.cfg", "D:\\EFI\\BOOT\\BOOTX64.EFI"}) write_file(f, "planted");
+     }},
+    {.name = "efi_folder_link", .env = {"ZERKA_FAKE_LINKS=D:\\EFI"}, .log = small_files + "31 20 29E=BOOTX64.EFI 18 38",
+     .files = {{"D:\\EFI\\BOOT", absent}}, .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe",
+     .setup = [] { CreateDirectoryA("D:\\EFI", nullptr); }},
     {.name = "extracted_file_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\zerka\\vmlinuz"}), .log = two_files + usb_boot,
      .files = {{"D:\\zerka\\vmlinuz.link", "planted"}},
      .setup = [] { CreateDirectoryA("D:\\zerka", nullptr); write_file("D:\\zerka\\vmlinuz", "planted"); }},
@@ -325,9 +340,11 @@ class Install : public testing::TestWithParam<row> {
             {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$e32", system_text(ERROR_SHARING_VIOLATION)}, {"$warning", "warning\r\n"},
             {"$sys_error", "cannot open D:\r\n"}, {"$no_totals", listing(boot_files, 300, false)},
             {"$broken", captured(INSTALLER_DIR "\\7z.exe l \"" IMAGES "broken.iso\" *.sfs vmlinuz initrd.gz")},
-            {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)}}, true);
+            {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)},
+            {"$e5", system_text(ERROR_ACCESS_DENIED)}}, true);
         (void)made;
-        for (const char *folder : {"D:\\zerka", "E:\\zerka", "H:\\zerka", "C:\\records"}) remove_folder(folder);
+        for (const char *folder : {"D:\\zerka", "D:\\EFI\\BOOT\\BOOTIA32.EFI", "D:\\EFI\\BOOT", "D:\\EFI", "E:\\zerka",
+                                   "H:\\zerka", "C:\\records"}) remove_folder(folder);
         for (std::string file : {"D:\\syslinux.cfg", "C:\\GRLDR", "C:\\menu.lst", "C:\\boot.ini"})
             for (const char *suffix : {"", ".link", ".before-zerka", ".zerka-new"}) {
                 SetFileAttributesA((file + suffix).c_str(), FILE_ATTRIBUTE_NORMAL);
