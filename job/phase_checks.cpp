@@ -191,7 +191,7 @@ int run_pre_install_checks(install_job *job)
     if (checkpoint(job))
         return 1;
     // After the format, which may have changed it.
-    if (drive_kind(job->drive) != drive_fixed)
+    if (job->kind != drive_fixed)
         check_file_system_kind(job);
     if (checkpoint(job))
         return 1;
