@@ -23,7 +23,8 @@ set timeout=3
 export timeout
 legacy_configfile /menu.lst
 '
-modules="biosdisk part_msdos fat ntfs search search_fs_file legacycfg linux16 normal echo test"
+# ntfscomp reads the files of a compressed folder on NTFS (what XP's "compress drive" leaves).
+modules="biosdisk part_msdos fat ntfs ntfscomp search search_fs_file legacycfg linux16 normal echo test"
 cached_build "grub-loader-$version" grldr "$destdir/grldr" \
   "$(packages_of grub-mkimage /usr/lib/grub/i386-pc/kernel.img)"
 printf '%s' "$config" >"$work/embed.cfg"
