@@ -23,8 +23,8 @@ git rev-parse --verify -q HEAD >/dev/null || die "the source archive is made fro
 rev=$(git stash create)
 [ -z "$rev" ] || echo "make-release: uncommitted changes go into the source archive" >&2
 rev=${rev:-HEAD}
-# Every date that reaches a file is the commit's: the PE headers (MinGW's linker takes
-# SOURCE_DATE_EPOCH instead of the clock) and the source archive.
+# A date that reaches a file and is not fixed otherwise is the commit's: a PE header the linker stamps
+# (it takes SOURCE_DATE_EPOCH instead of the clock), the source archive.
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct HEAD)
 export SOURCE_DATE_EPOCH
 [ "$(cat "$build/wine-arch" 2>/dev/null || echo win32)" = win32 ] || die "$build is not a 32-bit build"
@@ -96,8 +96,9 @@ ship syslinux.cfg GPL-3.txt ""
 mapfile -t packages < <(printf '%s\n' "${packages[@]}" | sort -u)
 version_of() { local p; for p in "${packages[@]}"; do [ "${p%%=*}" != "$1" ] || echo "${p#*=}"; done; }
 files=$(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
+known=$(printf '%s\n' "${rows[@]}" "${licences[@]}")
 for f in $files; do
-  printf '%s\n' "${rows[@]}" "${licences[@]}" | grep -q -e "^- $f " -e "^$f\$" || die "$f has no row"
+  grep -q -e "^- $f " -e "^$f\$" <<<"$known" || die "$f has no row"
 done
 # Nothing that ships may hold a folder of this build: another folder or machine would give other bytes.
 for f in $files; do
