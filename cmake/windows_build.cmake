@@ -12,9 +12,12 @@ endif()
 
 # GNU regex (MinGW has none). configure renames the symbols; map them here.
 set(gnuregex_dir ${CMAKE_BINARY_DIR}/gnuregex)
+# The tool builds run again when their script or the cache's rules change (the cache is keyed on both).
+set(zerka_cache_script ${CMAKE_SOURCE_DIR}/scripts/source-cache.sh)
 add_custom_command(
-  OUTPUT ${gnuregex_dir}/lib/libgnuregex.a ${gnuregex_dir}/include/regex.h
+  OUTPUT ${gnuregex_dir}/lib/libgnuregex.a ${gnuregex_dir}/include/regex.h ${gnuregex_dir}/origin
   COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-gnu-regex.sh ${gnuregex_dir}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-gnu-regex.sh ${zerka_cache_script}
   COMMENT "GNU regex for MinGW")
 add_custom_target(gnuregex_build DEPENDS ${gnuregex_dir}/lib/libgnuregex.a)
 file(MAKE_DIRECTORY ${gnuregex_dir}/include)
@@ -26,6 +29,9 @@ target_compile_definitions(gnuregex INTERFACE _REGEX_LARGE_OFFSETS _REGEX_INCLUD
 add_dependencies(gnuregex gnuregex_build)
 
 set(ZERKA_PRODUCT_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti)
+# No folder of this build in what it makes (assert's file names): any checkout gives the same bytes.
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=>"
+  "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>")
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE "${CMAKE_EXE_LINKER_FLAGS_RELEASE} -s")  # what users download: no symbols
 
 # Everything of the product but the entry and the replaceable platform calls.
@@ -57,10 +63,15 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win/fake_system_calls.cpp)
 endif()
 
 # The tools that ship beside the installer, built once per machine from Debian's sources and cached.
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/7z.exe COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${CMAKE_BINARY_DIR}/7z.exe)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/7z.exe
+  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${CMAKE_BINARY_DIR}/7z.exe
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${zerka_cache_script})
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/syslinux.exe
-  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe)
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/grldr COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${CMAKE_BINARY_DIR})
+  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${zerka_cache_script})
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/grldr
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${CMAKE_BINARY_DIR}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${zerka_cache_script})
 # SYSLINUX's master boot record code (440 bytes), as Debian's syslinux-common ships it.
 set(zerka_mbr_bin /usr/lib/syslinux/mbr/mbr.bin)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/mbr.bin DEPENDS ${zerka_mbr_bin}

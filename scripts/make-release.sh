@@ -1,25 +1,36 @@
 #!/usr/bin/env bash
-# Makes dist/zerka-installer-<version>.zip: the installer (Windows build in BUILD_DIR, by default
-# build/release), 7z.exe, syslinux.exe, syslinux.cfg, grldr and README.txt (Chinese in code page
-# 936 and English, CR LF). <version> is the FileVersion string of the installer's VERSIONINFO.
-# The same inputs give the same zip bytes: fixed dates, sorted entries, no extra fields.
+# Makes the release in dist/, the same bytes from any checkout of one commit on any machine:
+# - zerka-installer-<version>.zip: a folder zerka-installer-<version>/ with the installer (32-bit
+#   Windows build in BUILD_DIR, by default build/release), the tools and boot files beside it, the
+#   licence texts, and README.txt (Chinese in code page 936 and English, CR LF);
+# - zerka-installer-<version>-source.tar.xz: the corresponding source, namely this project at the
+#   commit (its scripts build every file that ships) and, under debian-sources/, the Debian source
+#   packages those files come from.
+# <version> is the FileVersion string of the installer's VERSIONINFO. Prints the zip's path.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build/release}
 cd "$root"
 die() { echo "make-release: $*" >&2; exit 1; }
+. scripts/source-cache.sh
+export ZERKA_WINDOWS_ARCH=i686  # what ships is the 32-bit program and its 32-bit tools
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# MinGW's linker stamps the PE header with SOURCE_DATE_EPOCH instead of the clock, so two clean
-# builds of one commit in the same folder give the same bytes.
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 946684800)}
+git rev-parse --verify -q HEAD >/dev/null || die "the source archive is made from a git checkout"
+# The source archive holds what is built: the commit, or with changes not committed yet, the tracked
+# files as they are now.
+rev=$(git stash create)
+[ -z "$rev" ] || echo "make-release: uncommitted changes go into the source archive" >&2
+rev=${rev:-HEAD}
+# A date that reaches a file and is not fixed otherwise is the commit's: a PE header the linker stamps
+# (it takes SOURCE_DATE_EPOCH instead of the clock), the source archive.
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct HEAD)
 export SOURCE_DATE_EPOCH
-# What ships is the 32-bit program; an x86_64 build folder exists only for tests.
 [ "$(cat "$build/wine-arch" 2>/dev/null || echo win32)" = win32 ] || die "$build is not a 32-bit build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >"$work/build.log" 2>&1 \
-    || { cat "$work/build.log" >&2; die "cannot configure $build"; }
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+    >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; die "cannot configure $build"; }
 fi
 cmake --build "$build" --target zerka-installer -j2 >"$work/build.log" 2>&1 \
   || { tail -n 40 "$work/build.log" >&2; die "cannot build the installer in $build"; }
@@ -46,18 +57,56 @@ print(value)
 EOF
 ) || die "cannot read the version of $exe"
 
-stage="$work/zerka-installer-$version"
+top=zerka-installer-$version
+stage="$work/$top"
 mkdir -p "$stage"
 cp "$exe" "$stage/zerka-installer.exe"
 seven=$(scripts/build-7zip.sh "$stage/7z.exe")
 syslinux=$(scripts/build-syslinux.sh "$stage/syslinux.exe")
-scripts/build-grub-loader.sh "$stage"
+scripts/build-grub-loader.sh "$stage" >/dev/null
 cp resources/syslinux.cfg "$stage/syslinux.cfg"
-# The caches are named after the Debian source versions they were built from.
-seven_ver=$(basename "$(dirname "$(dirname "$seven")")"); seven_ver=${seven_ver#7zip-}
-syslinux_ver=$(basename "$(dirname "$syslinux")"); syslinux_ver=${syslinux_ver#syslinux-}
-grub_ver=$(dpkg-query -W -f='${source:Version}' grub-pc-bin)
 
+# The licence texts, with CR LF line ends for Notepad. LICENSE is this project's own (GPL-3).
+licences=()
+licence() { sed 's/\r*$/\r/' "$2" >"$stage/$1"; licences+=("$1"); }
+licence GPL-2.txt /usr/share/common-licenses/GPL-2
+licence GPL-3.txt LICENSE
+licence LGPL-2.1.txt /usr/share/common-licenses/LGPL-2.1
+licence 7-Zip-License.txt "$(dirname "$seven")/License.txt"
+
+# What ships, one row a file: its path in the folder, the licence texts that cover it, and the Debian
+# source packages it comes from (PACKAGE=VERSION, none for this project's own files). README.txt maps
+# each file to its licence texts from these rows, and the source archive takes these packages.
+rows=() packages=()
+ship() {
+  local lic
+  [ -s "$stage/$1" ] || die "$1 was not made"
+  for lic in $2; do [ -s "$stage/$lic" ] || die "$1: no licence text $lic"; done
+  rows+=("$(printf -- '- %-20s %s' "$1" "${2// /, }")")
+  # shellcheck disable=SC2206  # one word a package
+  packages+=($3)
+}
+origin() { cat "$(dirname "$1")/origin"; }  # the package a cached tool was built from
+source_of() { dpkg-query -W -f='${source:Package}=${source:Version}' "$1"; }  # of an installed package
+ship zerka-installer.exe "GPL-3.txt LGPL-2.1.txt" "$(cat "$build/gnuregex/origin")"
+ship 7z.exe "7-Zip-License.txt LGPL-2.1.txt" "$(origin "$seven")"
+ship syslinux.exe GPL-2.txt "$(origin "$syslinux")"
+ship grldr GPL-3.txt "$(source_of grub-pc-bin)"
+ship syslinux.cfg GPL-3.txt ""
+mapfile -t packages < <(printf '%s\n' "${packages[@]}" | sort -u)
+version_of() { local p; for p in "${packages[@]}"; do [ "${p%%=*}" != "$1" ] || echo "${p#*=}"; done; }
+files=$(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
+known=$(printf '%s\n' "${rows[@]}" "${licences[@]}")
+for f in $files; do
+  grep -q -e "^- $f " -e "^$f\$" <<<"$known" || die "$f has no row"
+done
+# Nothing that ships may hold a folder of this build: another folder or machine would give other bytes.
+for f in $files; do
+  ! grep -qaF -e "$root" -e "$cache_root" -e "$work" "$stage/$f" || die "$f holds a build path"
+done
+
+sources_list=$(for p in "${packages[@]}"; do echo "  - ${p%%=*} ${p#*=}"; done)
+mapping=$(printf '%s\n' "${rows[@]}")
 # shellcheck disable=SC1111  # Chinese quotation marks, not shell quotes
 cat >"$work/readme.txt" <<EOF
 zerka U盘/硬盘安装程序 $version
@@ -78,6 +127,7 @@ zerka U盘/硬盘安装程序 $version
 - syslinux.exe         SYSLINUX 安装程序，使 U 盘可以启动
 - syslinux.cfg         U 盘的 SYSLINUX 配置（启动 /zerka/vmlinuz，参数 PMEDIA=usbflash PSUBDIR=zerka）
 - grldr                GRUB 引导文件，由 Windows 启动菜单加载，读取 C:\\menu.lst
+- GPL-2.txt、GPL-3.txt、LGPL-2.1.txt、7-Zip-License.txt  许可证全文
 - README.txt           本说明
 所有文件必须放在同一个目录中。
 
@@ -85,13 +135,34 @@ zerka U盘/硬盘安装程序 $version
 - NT 系列的 Windows（本程序是 32 位程序），需要管理员权限。
 - 安装到硬盘分区只适用于通过 boot.ini 启动的 Windows，即 Windows NT/2000/XP/2003。
 
-来源和许可证（源码见 Debian 12：apt-get source 7zip syslinux grub2）
-- 7z.exe：由 Debian 源码包 7zip $seven_ver 用 MinGW-w64 构建，不含 RAR 代码；
-  GNU LGPL，部分代码为 BSD 许可证。
-- syslinux.exe：由 Debian 源码包 syslinux $syslinux_ver 用 MinGW-w64 构建；GNU GPL 第 2 版。
-- grldr：用 grub-mkimage 由 Debian 的 grub-pc-bin 生成，源码包 grub2 $grub_ver；
-  GNU GPL 第 3 版。
-- 安装程序本身：见本项目。
+来源
+- zerka-installer.exe：本项目的程序，用 MinGW-w64 构建。其中静态链接了 GNU regex
+  （GNU 正则表达式库），取自 Debian 的 gnulib $(version_of gnulib)。
+- 7z.exe：7-Zip 的命令行程序，用 MinGW-w64 由 Debian 源码包构建（已应用 Debian 的补丁）：
+  7zip $(version_of 7zip)；不含 RAR 代码（Debian 的源码已删除这部分代码）。
+- syslinux.exe：用 MinGW-w64 由 Debian 源码包构建（已应用 Debian 的补丁）：
+  syslinux $(version_of syslinux)。
+- grldr：用 grub-mkimage 由 Debian 的二进制包 grub-pc-bin 生成，该包由 Debian 源码包
+  grub2 $(version_of grub2) 构建；内置配置和模块列表在源码的 scripts/build-grub-loader.sh 中。
+- syslinux.cfg：本项目的文件。
+
+许可证
+- 本项目（zerka-installer.exe 和 syslinux.cfg）是自由软件：你可以按照 GNU 通用公共许可证
+  第 3 版或（由你选择）任何更高版本再发布和修改它（GPL-3.0-or-later），不提供任何担保。
+  源码中的 LICENSE 文件就是 GPL-3.txt 的全文。
+- GNU regex（在 zerka-installer.exe 中）：GNU LGPL 2.1 或更高版本。
+- 7-Zip（7z.exe）：GNU LGPL 2.1 或更高版本，部分代码为 BSD 许可证，见 7-Zip-License.txt。
+- SYSLINUX（syslinux.exe）：GNU GPL 第 2 版或更高版本。
+- GRUB（grldr）：GNU GPL 第 3 版或更高版本。
+各文件对应的许可证文本：
+$mapping
+
+源码
+对应的源码是 $top-source.tar.xz，与本 zip 文件一起发布。其中包括：
+- 本项目在此版本的全部源码，包括构建上述每个文件的脚本（scripts/）及其配置；
+  构建方法见其中 README.md 的 "The release" 一节；
+- debian-sources/ 目录中上述文件所用的 Debian 源码包（.dsc 文件和 tar 包）：
+$sources_list
 
 
 zerka USB/hard-disk installer $version
@@ -114,6 +185,7 @@ Files
 - syslinux.cfg         SYSLINUX configuration for the USB drive (boots /zerka/vmlinuz with
                        PMEDIA=usbflash PSUBDIR=zerka)
 - grldr                GRUB boot file, started from the Windows boot menu, reads C:\\menu.lst
+- GPL-2.txt, GPL-3.txt, LGPL-2.1.txt, 7-Zip-License.txt  licence texts
 - README.txt           this file
 Keep all files together in one folder.
 
@@ -122,30 +194,70 @@ Requirements
 - Installing onto a hard-disk partition works only where the computer starts Windows through
   boot.ini: Windows NT/2000/XP/2003.
 
-Sources and licences (sources in Debian 12: apt-get source 7zip syslinux grub2)
-- 7z.exe: built with MinGW-w64 from Debian's source package 7zip $seven_ver, without the
-  RAR code; GNU LGPL, some parts under the BSD licence.
-- syslinux.exe: built with MinGW-w64 from Debian's source package syslinux $syslinux_ver;
-  GNU GPL version 2.
-- grldr: made with grub-mkimage from Debian's grub-pc-bin, source package grub2 $grub_ver;
-  GNU GPL version 3.
-- The installer itself: see the project.
+Where each file comes from
+- zerka-installer.exe: this project's program, built with MinGW-w64. GNU regex (the GNU regular
+  expression library) is linked into it, taken from Debian's gnulib $(version_of gnulib).
+- 7z.exe: 7-Zip's console program, built with MinGW-w64 from Debian's source package, Debian's
+  patches applied: 7zip $(version_of 7zip). Without the RAR code, which Debian's source
+  leaves out.
+- syslinux.exe: built with MinGW-w64 from Debian's source package, Debian's patches applied:
+  syslinux $(version_of syslinux).
+- grldr: made with grub-mkimage from Debian's binary package grub-pc-bin, which Debian built from
+  its source package grub2 $(version_of grub2); its built-in configuration and module list are in
+  scripts/build-grub-loader.sh of the source.
+- syslinux.cfg: this project's file.
+
+Licences
+- This project (zerka-installer.exe and syslinux.cfg) is free software: you can redistribute it
+  and/or modify it under the terms of the GNU General Public License as published by the Free
+  Software Foundation, either version 3 of the License, or (at your option) any later version
+  (GPL-3.0-or-later), without any warranty. Its LICENSE file in the source is GPL-3.txt.
+- GNU regex (in zerka-installer.exe): GNU LGPL version 2.1 or later.
+- 7-Zip (7z.exe): GNU LGPL version 2.1 or later, some parts under BSD licences; see
+  7-Zip-License.txt.
+- SYSLINUX (syslinux.exe): GNU GPL version 2 or later.
+- GRUB (grldr): GNU GPL version 3 or later.
+The licence texts that cover each file:
+$mapping
+
+Source
+The corresponding source is $top-source.tar.xz, published together with this zip.
+It holds:
+- this project's whole source at this version, with the scripts (scripts/) and configuration that
+  build each file above; its README.md, section "The release", says how;
+- in debian-sources/, the Debian source packages (.dsc files and tarballs) of these files:
+$sources_list
 EOF
 iconv -f UTF-8 -t CP936 "$work/readme.txt" | sed 's/$/\r/' >"$stage/README.txt"
 
 mkdir -p dist
-zip="dist/zerka-installer-$version.zip"
-python3 - "$work" "zerka-installer-$version" "$zip.tmp" <<'EOF'
+zip="dist/$top.zip"
+python3 - "$work" "$top" "$zip.tmp" <<'EOF'
 import os, sys, zipfile
 base, top, out = sys.argv[1:4]
+names = sorted(os.path.relpath(os.path.join(d, f), base)
+               for d, _, files in os.walk(os.path.join(base, top)) for f in files)
 with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED, compresslevel=9) as z:
-    for name in sorted(os.listdir(os.path.join(base, top))):
-        info = zipfile.ZipInfo(top + '/' + name, date_time=(2000, 1, 1, 0, 0, 0))
+    for name in names:
+        info = zipfile.ZipInfo(name, date_time=(2000, 1, 1, 0, 0, 0))
         info.compress_type = zipfile.ZIP_DEFLATED
         info.create_system = 0
         info.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE only
-        with open(os.path.join(base, top, name), 'rb') as f:
+        with open(os.path.join(base, name), 'rb') as f:
             z.writestr(info, f.read(), compresslevel=9)
 EOF
 mv "$zip.tmp" "$zip"
+
+# The source archive: the project as git holds it, and the source packages as Debian signed them.
+src="$work/$top-source"
+mkdir -p "$src/debian-sources"
+git archive "$rev" | tar -x -C "$src"
+for p in "${packages[@]}"; do
+  list=$(source_package "${p%%=*}" "${p#*=}") || die "no source package $p"
+  while read -r f; do cp "$f" "$src/debian-sources/"; done <<<"$list"
+done
+tarball="dist/$top-source.tar.xz"
+tar -C "$work" --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
+  --mode=u=rwX,go=rX --format=gnu -cf - "$top-source" | xz -T1 >"$tarball.tmp"
+mv "$tarball.tmp" "$tarball"
 echo "$zip"
