@@ -14,7 +14,11 @@ done <<<'zerka-installer.exe GPL-3.txt LGPL-2.1.txt
 7z.exe 7-Zip-License.txt LGPL-2.1.txt
 syslinux.exe GPL-2.txt
 grldr GPL-3.txt
-syslinux.cfg GPL-3.txt'
+syslinux.cfg GPL-3.txt
+EFI/BOOT/BOOTX64.EFI GPL-3.txt
+EFI/BOOT/BOOTIA32.EFI GPL-3.txt
+EFI/BOOT/grub.cfg GPL-3.txt
+mbr.bin MBR-License.txt'
 grep -q 'GNU regex' <<<"$readme"; cd "$top-source/debian-sources"; cmp ../LICENSE /usr/share/common-licenses/GPL-3
 for p in 7zip syslinux grub2 gnulib; do
   v=$(sed -n "s/^  - $p //p" <<<"$readme" | sort -u)
