@@ -130,6 +130,22 @@ TEST(partition_walk, enumerates_and_looks_up_each_layout)
     }
 }
 
+// sfdisk lays the disk out on its own (extended 0x0F in slot 2); the walk must find what it reports.
+TEST(partition_walk, agrees_with_sfdisk)
+{
+    std::string path = write_image({}), script = "label: dos\\n1: start=2048 size=8192 type=7\\n"
+        "3: start=10240 size=40960 type=f\\n4: start=51200 size=4096 type=83\\n5: start=12288 size=4096 type=83\\n"
+        "6: start=18432 size=2048 type=b\\n' | sfdisk -q " + path + " && sfdisk -d " + path;
+    FILE *dump = popen(("printf '" + script).c_str(), "r");
+    std::vector<part> reported;
+    char line[256];
+    for (part p; fgets(line, sizeof line, dump);)  // partition N is "<path>pN"
+        if (sscanf(line, (path + "p%u : start= %u, size= %u, type=%x").c_str(), &p[0], &p[2], &p[3], &p[1]) == 4)
+            reported.push_back({p[0] - 1, p[1], p[2], p[3]});
+    EXPECT_TRUE(pclose(dump) == 0 && reported.size() == 5) << "sfdisk made and listed five partitions";
+    EXPECT_EQ(run_walk(path, 255).parts, reported);
+}
+
 TEST(sector_layer, seeks_to_2_tib_reads_whole_sectors_stores_the_sector)
 {
     static uint32_t data[256], tiny[4];  // not on the stack, where a huge read count may fail before reading
