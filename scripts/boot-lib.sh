@@ -10,6 +10,17 @@ part_start() {
   sfdisk -d "$1" | sed -n "s|^$1$2 : start= *\([0-9]*\),.*|\1|p"
 }
 
+# installed_token TREE FILE...: fails unless each FILE lies in TREE, then prints the token of the
+# tree's zerka/initrd.gz.
+installed_token() {
+  local tree=$1 f
+  shift
+  for f in zerka/vmlinuz zerka/initrd.gz "$@"; do
+    [ -s "$tree/$f" ] || die "$tree/$f missing"
+  done
+  initrd_token "$tree/zerka/initrd.gz"
+}
+
 # The token that boot-kit.sh put into an initrd.
 initrd_token() {
   gzip -dc "$1" | cpio -i --quiet --to-stdout zerka-token 2>/dev/null | grep . \

@@ -20,10 +20,7 @@ case $firmware in
   *) die "firmware must be x64 or ia32, not '$firmware'" ;;
 esac
 for f in "$code" "$vars"; do [ -s "$f" ] || die "$f missing (packages ovmf, ovmf-ia32)"; done
-for f in zerka/vmlinuz zerka/initrd.gz "EFI/BOOT/$loader" EFI/BOOT/grub.cfg; do
-  [ -s "$tree/$f" ] || die "$tree/$f missing"
-done
-token=$(initrd_token "$tree/zerka/initrd.gz")
+token=$(installed_token "$tree" "EFI/BOOT/$loader" EFI/BOOT/grub.cfg)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

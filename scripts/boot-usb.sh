@@ -19,10 +19,7 @@ case $fat in
   fat16) bits=16 ;;
   *) die "file system must be fat32 or fat16, not '$fat'" ;;
 esac
-for f in syslinux.cfg zerka/vmlinuz zerka/initrd.gz; do
-  [ -s "$tree/$f" ] || die "$tree/$f missing"
-done
-token=$(initrd_token "$tree/zerka/initrd.gz")
+token=$(installed_token "$tree" syslinux.cfg)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -64,6 +64,12 @@ echo "=== $machine_note"
 for test in $not_run; do
   echo "not run on this machine: $test (it starts the shipped 32-bit programs, and this machine runs no 32-bit code)"
 done
+if [ "$windows_arch" != i686 ]; then
+  echo "run with the 64-bit build instead of the shipped 32-bit program: the Install row"
+  echo "  real_syslinux_on_a_folder_drive (syslinux64.exe, made by the same SYSLINUX build as syslinux.exe)"
+fi
+echo "boot proofs: the stick's boot sector comes from Linux's syslinux, the same SYSLINUX version; the real"
+echo "  syslinux.exe cannot write the boot sector of a Wine drive backed by a folder"
 echo "all suites: $passed passed, $failed failed"
 [ "$failed" = 0 ] || status=1
 exit "$status"
