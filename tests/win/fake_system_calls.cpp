@@ -8,7 +8,8 @@
 //     otherwise; removing one moves it aside to <path>.link (Wine reports no file links and no tags,
 //     and its delete would remove the target)
 //   ZERKA_FAKE_FORMAT=<n>           the format dialog returns n at once
-//   ZERKA_FAKE_FILE_SYSTEMS=<letter>:<name>;...  that volume's file system (Wine knows no exFAT)
+//   ZERKA_FAKE_FILE_SYSTEMS=<letter>:<name>;...  that volume's file system (Wine knows no exFAT); !<n>: the
+//     query fails with last-error n
 //   ZERKA_FAKE_GATE=<path>=<event>  asking for that path's attributes waits for the event first
 //   ZERKA_FAKE_HEAP_LIMIT=<n>       a heap block cannot grow past n bytes
 #include "platform/system_calls.h"
@@ -101,6 +102,7 @@ BOOL volume_file_system(const char *root, char *name, DWORD size)
 {
     std::string fake = setting("ZERKA_FAKE_FILE_SYSTEMS", std::string(1, root[0]) + ":");
     if (fake.empty()) return GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, name, size);
+    if (fake[0] == '!') return SetLastError(strtoul(fake.c_str() + 1, nullptr, 0)), FALSE;  // the query fails
     return lstrcpynA(name, fake.c_str(), (int)size) != nullptr;
 }
 
