@@ -85,8 +85,8 @@ add_custom_command(OUTPUT ${efi_dir}/grub.cfg
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/grub.cfg ${efi_dir}/grub.cfg
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/grub.cfg)
 add_custom_target(windows_tools ALL
-  DEPENDS ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr ${CMAKE_BINARY_DIR}/mbr.bin
-  ${efi_dir}/BOOTX64.EFI ${efi_dir}/BOOTIA32.EFI ${efi_dir}/grub.cfg)
+  DEPENDS ${CMAKE_BINARY_DIR}/7z.exe ${CMAKE_BINARY_DIR}/syslinux.exe ${CMAKE_BINARY_DIR}/grldr
+  ${CMAKE_BINARY_DIR}/mbr.bin ${efi_dir}/BOOTX64.EFI ${efi_dir}/BOOTIA32.EFI ${efi_dir}/grub.cfg)
 
 # The demo's driver (and the release check's): one installation through the installer's windows.
 add_executable(demo_install scripts/demo_install.cpp tests/win/driver.cpp platform/system_calls_real.cpp)

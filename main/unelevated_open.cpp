@@ -30,7 +30,8 @@ static int open_through_desktop(const char *url)
     wchar_t wide_url[2048];
     HRESULT result = E_FAIL;
     if (MultiByteToWideChar(CP_ACP, 0, url, -1, wide_url, 2048) != 0 &&
-        SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, NULL, CLSCTX_LOCAL_SERVER, IID_IShellWindows, (void **)&windows)) &&
+        SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, NULL, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                   (void **)&windows)) &&
         windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &desktop_window, SWFO_NEEDDISPATCH, &desktop) == S_OK &&
         desktop != NULL && SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider, (void **)&provider)) &&
         SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, (void **)&browser)) &&

@@ -30,7 +30,8 @@ const char *last_error_text(void)
         // No text for this code: an empty text, never an unterminated one.
         error_text_buffer[0] = '\0';
     } else {
-        size_t copied = length < sizeof error_text_buffer ? length : whole_characters(system_text, sizeof error_text_buffer - 1);
+        size_t copied =
+            length < sizeof error_text_buffer ? length : whole_characters(system_text, sizeof error_text_buffer - 1);
         memcpy(error_text_buffer, system_text, copied);
         error_text_buffer[copied] = '\0';
     }

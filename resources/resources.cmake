@@ -39,7 +39,8 @@ set(ZERKA_RESOURCE_FILE ${zerka_source_root}/resources/installer.rc)
 # windres looks for ICON, BITMAP and manifest files along its include path.
 set_source_files_properties(${ZERKA_RESOURCE_FILE} PROPERTIES
   INCLUDE_DIRECTORIES "${zerka_source_root};${zerka_source_root}/resources;${ZERKA_ARTWORK_DIR}"
-  OBJECT_DEPENDS "${ZERKA_ARTWORK_FILES};${ZERKA_ARTWORK_DIR}/installer.manifest;${zerka_source_root}/resources/resource_ids.h")
+  OBJECT_DEPENDS "${ZERKA_ARTWORK_FILES};${ZERKA_ARTWORK_DIR}/installer.manifest;\
+${zerka_source_root}/resources/resource_ids.h")
 
 add_library(zerka_resources OBJECT ${ZERKA_RESOURCE_FILE})
 add_dependencies(zerka_resources zerka_artwork)

@@ -11,7 +11,8 @@ cache_root=${ZERKA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zerka}
 mkdir -p "$cache_root" "$dir"
 die() { echo "boot-kit: $*" >&2; exit 1; }
 
-pkg=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-6\.1\.0-.*-amd64\)$/\1/p' | head -n 1 || true)
+pkg=$(apt-cache depends linux-image-amd64 2>/dev/null \
+  | sed -n 's/^ *Depends: \(linux-image-6\.1\.0-.*-amd64\)$/\1/p' | head -n 1 || true)
 ver=
 [ -n "$pkg" ] && ver=$(apt-cache policy "$pkg" 2>/dev/null | sed -n 's/^ *Candidate: //p' || true)
 if [ -n "$ver" ] && [ "$ver" != "(none)" ]; then
@@ -26,14 +27,16 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 if [ ! -s "$kernel" ]; then
   # Only the kernel is kept; the 70 MB package is dropped at once.
-  (cd "$work" && apt-get download "$pkg=$ver" >fetch.log 2>&1) || { cat "$work/fetch.log" >&2; die "cannot download $pkg"; }
+  (cd "$work" && apt-get download "$pkg=$ver" >fetch.log 2>&1) \
+    || { cat "$work/fetch.log" >&2; die "cannot download $pkg"; }
   dpkg-deb --fsys-tarfile "$work"/*.deb | tar -x -C "$work" --wildcards './boot/vmlinuz-*'
   mkdir -p "$(dirname "$kernel")"
   cp "$work"/boot/vmlinuz-* "$kernel.tmp" && mv "$kernel.tmp" "$kernel"
 fi
 cp "$kernel" "$dir/vmlinuz"
 
-gcc -static -Os -s -o "$work/init" "$(dirname "$0")/boot_init.c" 2>"$work/cc.log" || { cat "$work/cc.log" >&2; die "cannot build /init"; }
+gcc -static -Os -s -o "$work/init" "$(dirname "$0")/boot_init.c" 2>"$work/cc.log" \
+  || { cat "$work/cc.log" >&2; die "cannot build /init"; }
 
 root="$work/root"
 mkdir -p "$root/proc" "$root/dev"

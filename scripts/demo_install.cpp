@@ -27,7 +27,8 @@ static bool save_picture(HWND window, const char *path)
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER file = {0x4D42, (DWORD)(sizeof file + sizeof info + pixels.size()), 0, 0, sizeof file + sizeof info};
+    BITMAPFILEHEADER file = {0x4D42, (DWORD)(sizeof file + sizeof info + pixels.size()), 0, 0,
+                             sizeof file + sizeof info};
     FILE *out = fopen(path, "wb");
     bool written = out && fwrite(&file, sizeof file, 1, out) && fwrite(&info, sizeof info, 1, out) &&
                    fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();

@@ -186,7 +186,8 @@ zerka U盘/硬盘安装程序 $version
 - syslinux.cfg、grub.cfg：本项目的文件。
 
 许可证
-- 本项目（zerka-installer.exe、syslinux.cfg 和 grub.cfg）是自由软件：你可以按照 GNU 通用公共许可证
+- 本项目（zerka-installer.exe、syslinux.cfg 和 grub.cfg）是自由软件：\
+你可以按照 GNU 通用公共许可证
   第 3 版或（由你选择）任何更高版本再发布和修改它（GPL-3.0-or-later），不提供任何担保。
   源码中的 LICENSE 文件就是 GPL-3.txt 的全文。
 - GNU regex（在 zerka-installer.exe 中）：GNU LGPL 2.1 或更高版本。

@@ -25,7 +25,9 @@ else
 fi
 installer_pid=
 finish() {
-  if [ -n "$installer_pid" ]; then kill "$installer_pid" 2>/dev/null || true; wait "$installer_pid" 2>/dev/null || true; fi
+  if [ -n "$installer_pid" ]; then
+    kill "$installer_pid" 2>/dev/null || true; wait "$installer_pid" 2>/dev/null || true
+  fi
   if [ "$own_testbed" = 1 ]; then "$here/wine-testbed.sh" stop "$state" || true; fi
 }
 trap finish EXIT
@@ -44,7 +46,8 @@ for _ in $(seq 200); do
     awk '/"zerka-installer.exe"/ { for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+[+-][0-9]+[+-][0-9]+$/) {
            split($i, s, /[x+-]/); if (s[1] > 100 && s[2] > 100) { print $i; exit } } }')
   [ -n "$geometry" ] && break
-  kill -0 "$installer_pid" 2>/dev/null || { echo "the installer ended early:" >&2; cat "$state/screenshot-run.log" >&2; exit 1; }
+  kill -0 "$installer_pid" 2>/dev/null \
+    || { echo "the installer ended early:" >&2; cat "$state/screenshot-run.log" >&2; exit 1; }
   sleep 0.1
 done
 [ -n "$geometry" ] || { echo "no installer window appeared" >&2; exit 1; }

@@ -66,8 +66,7 @@ static walk run_walk(const std::string &path, int wanted)
         if ((result = xdio_next_partition(disk, &p)) == 0) w.parts.push_back({p.number, p.type, p.start, p.length});
     }
     EXPECT_TRUE(disk && w.reads.size() < 300 && p.wanted == wanted) << "opens, ends, keeps wanted";
-    xdio_close(disk);
-    return w;
+    return xdio_close(disk), w;
 }
 
 const table ext = {0, {{5, 100, 900}}};

@@ -17,8 +17,7 @@ static std::string edited(const std::string &bytes, const char *mode, int (*edit
     file = std::freopen(path.c_str(), "rb", file);
     char buffer[4096];
     std::string result(buffer, std::fread(buffer, 1, sizeof buffer, file));
-    std::fclose(file);
-    return result;
+    return std::fclose(file), result;
 }
 
 TEST(BootIni, TimeoutZeroBecomesFiveOnlyAtATrueLineStartAndTheLoaderLineIsAppended)

@@ -122,7 +122,8 @@ TEST(InstallMath, TextsOfAtMost1023Bytes)
     char b[1024];
     for (int extra : {0, 1}) {
         EXPECT_EQ(listing_command(b, std::string(992 + extra, 'p').c_str()), extra);
-        EXPECT_EQ(extraction_command(b, 'D', std::string(900, 'i').c_str(), std::string(98 + extra, 'n').c_str()), extra);
+        EXPECT_EQ(extraction_command(b, 'D', std::string(900, 'i').c_str(), std::string(98 + extra, 'n').c_str()),
+                  extra);
         EXPECT_EQ(extraction_target(b, 'D', std::string(1014 + extra, 'n').c_str()), extra);
     }
     ASSERT_EQ(extraction_target(b, 'D', "boot\\x.sfs"), 0);

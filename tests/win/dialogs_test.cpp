@@ -18,8 +18,7 @@ std::set<DWORD> threads_of(DWORD pid)
     THREADENTRY32 entry = {sizeof entry};
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == pid) threads.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return threads;
+    return CloseHandle(snapshot), threads;
 }
 
 // Posted messages are handled in order: once the bar shows a value posted after them, they are done.
@@ -43,7 +42,8 @@ TEST(MainDialog, TextsDrivesFormatBoxHelpStartChecksAndThePicture)
     EXPECT_EQ(focused(app.main), GetDlgItem(app.main, IDC_IMAGE_PATH));
     char label[64] = "";
     GetVolumeInformationA("C:\\", label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
-    std::vector<std::string> drives = {"C: [" + std::string(label) + "]", "D: [ZERKA_USB]", "H: []", "R: ", "U: [USBDISK]"};
+    std::vector<std::string> drives = {"C: [" + std::string(label) + "]", "D: [ZERKA_USB]", "H: []", "R: ",
+                                       "U: [USBDISK]"};
     EXPECT_EQ(app.drives(), drives);  // no CD-ROM F:, no network G:
 
     // Format: enabled and unchecked at first; a fixed disk unchecks and disables it, other kinds enable it.
@@ -60,14 +60,13 @@ TEST(MainDialog, TextsDrivesFormatBoxHelpStartChecksAndThePicture)
     std::string caption;
 
     // Start checks the path first, then the drive; each box puts the focus where the fault is.
-    write_file("C:\\hidden.bin", "x");
-    write_file("C:\\system.iso", "x");
+    for (const char *file : {"C:\\hidden.bin", "C:\\system.iso"}) write_file(file, "x");
     SetFileAttributesA("C:\\hidden.bin", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA("C:\\system.iso", FILE_ATTRIBUTE_SYSTEM);
     const struct { std::string path; char drive; std::string box; int focus; } cases[] = {
-        {"", 'D', msg(10), IDC_IMAGE_PATH}, {"C:\\windows", 'D', msg(12, "C:\\windows"), IDC_IMAGE_PATH},
-        {IMAGES "missing.iso", 'D', msg(12, IMAGES "missing.iso"), IDC_IMAGE_PATH},
-        {"C:\\system.iso", 'D', msg(12, "C:\\system.iso"), IDC_IMAGE_PATH}, {"C:\\hidden.bin", 0, msg(13), IDC_DRIVE_LIST},
+        {"", 'D', msg(10), IDC_IMAGE_PATH}, {IMAGES "missing.iso", 'D', msg(12, IMAGES "missing.iso"), IDC_IMAGE_PATH},
+        {"C:\\system.iso", 'D', msg(12, "C:\\system.iso"), IDC_IMAGE_PATH},
+        {"C:\\windows", 'D', msg(12, "C:\\windows"), IDC_IMAGE_PATH}, {"C:\\hidden.bin", 0, msg(13), IDC_DRIVE_LIST},
     };
     for (const auto &c : cases) {
         set_item_text(app.main, IDC_IMAGE_PATH, c.path);
@@ -96,9 +95,9 @@ TEST(MainDialog, TextsDrivesFormatBoxHelpStartChecksAndThePicture)
         SetCursorPos(area.right + 40, area.bottom + 40);
         EXPECT_TRUE(wait_until([&] { return image() == normal; }));
     }
-    PostMessageA(picture, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-    PostMessageA(picture, WM_LBUTTONUP, 0, 0);
-    EXPECT_TRUE(wait_until([] { return read_file("C:\\browser-requests.log").find("https://zerka.org/") != std::string::npos; }));
+    PostMessageA(picture, WM_LBUTTONDOWN, MK_LBUTTON, 0), PostMessageA(picture, WM_LBUTTONUP, 0, 0);
+    EXPECT_TRUE(wait_until(
+        [] { return read_file("C:\\browser-requests.log").find("https://zerka.org/") != std::string::npos; }));
     click(app.main, IDC_EXIT);
     EXPECT_EQ(wait_exit(app.process), 0);
 }
@@ -113,16 +112,14 @@ TEST(ProgressDialog, StopEscapeTheCloseBoxAndASecondJob)
     EXPECT_EQ(SendDlgItemMessageA(app.progress, IDC_PROGRESS_BAR, PBM_GETRANGE, FALSE, 0), 100);
     EXPECT_FALSE(IsWindowEnabled(app.main));
     ASSERT_TRUE(app.log_ends_with(msg(23)));
-    for (DWORD thread : threads_of(app.pid())) old_worker.count(thread) ? (void)old_worker.erase(thread) : (void)old_worker.insert(thread);
+    for (DWORD thread : threads_of(app.pid()))
+        old_worker.count(thread) ? (void)old_worker.erase(thread) : (void)old_worker.insert(thread);
 
     // Escape and Enter in the log neither stop the job nor close the dialog.
     HWND log = GetDlgItem(app.progress, IDC_LOG);
-    PostMessageA(log, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-    PostMessageA(log, WM_LBUTTONUP, 0, 0);
-    press_key(log, VK_ESCAPE);
-    press_key(log, VK_RETURN);
-    settle(app.progress, 77);
-    settle(app.progress, 78);  // and whatever they posted in turn
+    PostMessageA(log, WM_LBUTTONDOWN, MK_LBUTTON, 0), PostMessageA(log, WM_LBUTTONUP, 0, 0);
+    press_key(log, VK_ESCAPE), press_key(log, VK_RETURN);
+    settle(app.progress, 77), settle(app.progress, 78);  // and whatever they posted in turn
     EXPECT_EQ(item_text(app.progress, IDC_STOP_CLOSE), msg(15));
 
     // The close box ends the dialog at once, while the worker still waits for chkdsk.
@@ -173,10 +170,12 @@ TEST(Fatal, EndingsWithAndWithoutABox)
         {"nomem", "", 2},
     };
     for (const auto &c : cases) {
-        PROCESS_INFORMATION process = start_program(helper + c.arguments, {"ZERKA_DOUBLE_TOOL_DOUBLE_FLOOD=67108864", "ZERKA_FAKE_HEAP_LIMIT=8388608"});
+        PROCESS_INFORMATION process = start_program(helper + c.arguments, {"ZERKA_DOUBLE_TOOL_DOUBLE_FLOOD=67108864",
+                                                                           "ZERKA_FAKE_HEAP_LIMIT=8388608"});
         std::string caption, text = c.box.empty() ? "" : take_box(process.dwProcessId, nullptr, &caption);
         unsigned long code = 0;
-        if (sscanf(text.c_str(), "LoadString (%lu)", &code) == 1) EXPECT_EQ(text, "LoadString (" + std::to_string(code) + "): " + system_text(code));
+        if (sscanf(text.c_str(), "LoadString (%lu)", &code) == 1)
+            EXPECT_EQ(text, "LoadString (" + std::to_string(code) + "): " + system_text(code));
         else EXPECT_EQ(text, c.box) << c.arguments.substr(0, 20);
         EXPECT_EQ(caption, c.box.empty() ? "" : "Error");
         EXPECT_EQ(wait_exit(process), c.code) << c.arguments.substr(0, 20);

@@ -26,7 +26,8 @@ std::string msg(int id, ...)
 std::string system_text(DWORD code)
 {
     char text[1024] = "";
-    return FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, LANG_USER_DEFAULT, text, 1024, nullptr), text;
+    return FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, LANG_USER_DEFAULT,
+                          text, 1024, nullptr), text;
 }
 
 std::string read_file(const std::string &path)
@@ -51,8 +52,7 @@ void remove_folder(const std::string &path)
     HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
         DeleteFileA((path + "\\" + found.cFileName).c_str());
-    FindClose(search);
-    RemoveDirectoryA(path.c_str());
+    FindClose(search), RemoveDirectoryA(path.c_str());
 }
 
 bool ends_with(const std::string &text, const std::string &tail)
@@ -72,7 +72,8 @@ bool wait_until(const std::function<bool()> &condition, int timeout_ms)
 
 PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std::string> &env, const char *folder)
 {
-    for (const std::string &e : env) SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str());
+    for (const std::string &e : env)
+        SetEnvironmentVariableA(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str());
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
     const unsigned char *text = (const unsigned char *)line.c_str();
@@ -86,7 +87,8 @@ PROCESS_INFORMATION start_program(const std::string &line, const std::vector<std
 long wait_exit(const PROCESS_INFORMATION &process)
 {
     DWORD code = (DWORD)-1;
-    return WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code) ? code : -1;
+    return WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code)
+               ? code : -1;
 }
 
 std::string output_of(HANDLE read_end)
@@ -99,11 +101,10 @@ std::string output_of(HANDLE read_end)
 std::string text_of(HWND window)
 {
     std::string text(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');
-    text.resize(SendMessageA(window, WM_GETTEXT, text.size(), (LPARAM)&text[0]));
-    return text;
+    return text.resize(SendMessageA(window, WM_GETTEXT, text.size(), (LPARAM)&text[0])), text;
 }
 std::string item_text(HWND dialog, int id) { return text_of(GetDlgItem(dialog, id)); }
-void set_item_text(HWND dialog, int id, const std::string &text) { SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, (LPARAM)text.c_str()); }
+void set_item_text(HWND dialog, int id, const std::string &text) { SetDlgItemTextA(dialog, id, text.c_str()); }
 void click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 bool is_checked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -128,7 +129,8 @@ static BOOL CALLBACK match_dialog(HWND window, LPARAM parameter)
     char name[16] = "";
     GetWindowThreadProcessId(window, &process);
     bool box = GetDlgItem(window, 0xFFFF) != nullptr, owned = !s->owner || GetWindow(window, GW_OWNER) == s->owner;
-    if (process == s->pid && IsWindowVisible(window) && GetClassNameA(window, name, 16) && !strcmp(name, "#32770") && owned && box == s->box)
+    if (process == s->pid && IsWindowVisible(window) && GetClassNameA(window, name, 16) && !strcmp(name, "#32770") &&
+        owned && box == s->box)
         s->found = window;
     return s->found == nullptr;
 }
@@ -145,19 +147,15 @@ std::string take_box(DWORD pid, HWND owner, std::string *caption)
     if (caption) *caption = text_of(box);
     std::string text = box ? item_text(box, 0xFFFF) : "<no box>";
     click(box, IDOK);
-    wait_until([&] { return !IsWindow(box); });
-    return text;
+    return wait_until([&] { return !IsWindow(box); }), text;
 }
 
 installer::installer(const char *exe, const std::vector<std::string> &env, const char *folder)
-    : process(start_program(std::string("\"") + exe + "\"", env, folder)), main(find_dialog(pid(), nullptr, false))
-{
-}
+    : process(start_program(std::string("\"") + exe + "\"", env, folder)), main(find_dialog(pid(), nullptr, false)) {}
 
 installer::~installer()
 {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 5000);
+    TerminateProcess(process.hProcess, 99), WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hProcess), CloseHandle(process.hThread);
 }
 
@@ -191,7 +189,10 @@ bool installer::start(const std::string &image, char drive, bool format)
 }
 
 int installer::bar() const { return (int)SendDlgItemMessageA(progress, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0); }
-bool installer::log_ends_with(const std::string &tail) const { return wait_until([&] { return ends_with(log(), tail); }); }
+bool installer::log_ends_with(const std::string &tail) const
+{
+    return wait_until([&] { return ends_with(log(), tail); });
+}
 bool installer::finish() const
 {
     auto ended = [&] { return ends_with(log(), msg(37)) || ends_with(log(), msg(38)); };

@@ -57,7 +57,8 @@ static int property_queries[26];
 HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes)
 {
     char letter = strlen(path) == 6 && !strncmp(path, "\\\\.\\", 4) ? path[4] : 0;
-    if (letter && volume(letter, "fail_open") > 0) return SetLastError((DWORD)volume(letter, "fail_open")), INVALID_HANDLE_VALUE;
+    if (letter && volume(letter, "fail_open") > 0)
+        return SetLastError((DWORD)volume(letter, "fail_open")), INVALID_HANDLE_VALUE;
     HANDLE handle = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, attributes, nullptr);
     for (HANDLE &h : handle_of) h = h == handle ? nullptr : h;  // a reused value forgets its old letter
     if (letter >= 'A' && letter <= 'Z') handle_of[letter - 'A'] = handle;
@@ -72,7 +73,8 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
     long long fail = volume(v, property ? "fail_property" : number ? "fail_number" : "fail_partinfo");
     if (v && property && ++property_queries[v - 'A'] <= volume(v, "property_answers")) fail = 0;
     if (v && fail > 0) return SetLastError((DWORD)fail), FALSE;
-    union { STORAGE_DEVICE_DESCRIPTOR descriptor; STORAGE_DEVICE_NUMBER number; PARTITION_INFORMATION info; } answer = {};
+    union { STORAGE_DEVICE_DESCRIPTOR descriptor; STORAGE_DEVICE_NUMBER number; PARTITION_INFORMATION info; }
+        answer = {};
     DWORD size;
     if (v && property && volume(v, "bus") >= 0) {
         answer.descriptor.Version = answer.descriptor.Size = size = sizeof answer.descriptor;
@@ -87,8 +89,7 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
     } else {
         return DeviceIoControl(device, code, in, in_size, out, out_size, returned, nullptr);
     }
-    memcpy(out, &answer, *returned = size < out_size ? size : out_size);
-    return TRUE;
+    return memcpy(out, &answer, *returned = size < out_size ? size : out_size), TRUE;
 }
 
 int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)
@@ -127,7 +128,8 @@ DWORD reparse_tag(const char *path)
 void *grow_heap_block(void *block, SIZE_T size)
 {
     char limit[32];
-    if (GetEnvironmentVariableA("ZERKA_FAKE_HEAP_LIMIT", limit, sizeof limit) && size > strtoull(limit, nullptr, 0)) return nullptr;
+    if (GetEnvironmentVariableA("ZERKA_FAKE_HEAP_LIMIT", limit, sizeof limit) && size > strtoull(limit, nullptr, 0))
+        return nullptr;
     return HeapReAlloc(GetProcessHeap(), 0, block, size);
 }
 

@@ -17,7 +17,8 @@
 static void set_fields(const std::vector<std::string> &fields, bool on)
 {
     for (const std::string &f : fields)
-        SetEnvironmentVariableA(("ZERKA_DOUBLE_TOOL_DOUBLE_" + f.substr(0, f.find('='))).c_str(), on ? f.substr(f.find('=') + 1).c_str() : nullptr);
+        SetEnvironmentVariableA(("ZERKA_DOUBLE_TOOL_DOUBLE_" + f.substr(0, f.find('='))).c_str(),
+                                on ? f.substr(f.find('=') + 1).c_str() : nullptr);
 }
 
 static std::string double_path()
@@ -26,7 +27,8 @@ static std::string double_path()
     return installer_file_path(path, "tool_double.exe"), path;
 }
 
-static HANDLE start_child(const std::vector<std::string> &fields, PROCESS_INFORMATION *process, std::string line = "tool_double.exe")
+static HANDLE start_child(const std::vector<std::string> &fields, PROCESS_INFORMATION *process,
+                          std::string line = "tool_double.exe")
 {
     set_fields(fields, true);
     HANDLE output = run_captured(double_path().c_str(), &line[0], process, 0);
@@ -42,7 +44,8 @@ TEST(Runner, HandlesPassedOnOnlyWhereMeant)
     finish_child(&process);
     // An inheritable handle of ours reaches a captured child, never one of run_and_wait.
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    std::vector<std::string> probe = {"PROBE=" + std::to_string((ULONG_PTR)CreateEventA(&inherit, TRUE, FALSE, nullptr))};
+    std::vector<std::string> probe = {"PROBE=" +
+                                      std::to_string((ULONG_PTR)CreateEventA(&inherit, TRUE, FALSE, nullptr))};
     output_of(start_child(probe, &process));
     EXPECT_EQ(finish_child(&process), 1u);
     char line[] = "tool_double.exe";
@@ -54,8 +57,8 @@ TEST(Runner, HandlesPassedOnOnlyWhereMeant)
 TEST(Runner, OutputOfAGrandchildAfterItsParentEndedIsKept)
 {
     PROCESS_INFORMATION parent;
-    HANDLE output = start_child({"PARENT_SPAWN=late", "LATE_STDOUT=from the grandchild", "LATE_GATE=grandchild"}, &parent,
-                                "tool_double.exe parent");
+    HANDLE output = start_child({"PARENT_SPAWN=late", "LATE_STDOUT=from the grandchild", "LATE_GATE=grandchild"},
+                                &parent, "tool_double.exe parent");
     EXPECT_EQ(finish_child(&parent), 0u);
     open_gate("grandchild");
     EXPECT_EQ(output_of(output), "from the grandchild");
@@ -65,13 +68,10 @@ TEST(Runner, FileSizeOfAFileBeingWrittenPastFourGibibytes)
 {
     EXPECT_EQ(file_size_of("C:\\missing"), 0);
     HANDLE file = CreateFileA("C:\\growing", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = (5LL << 30) + 7;
-    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
+    LARGE_INTEGER end = {.QuadPart = (5LL << 30) + 7};
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN), SetEndOfFile(file);
     EXPECT_EQ(file_size_of("C:\\growing"), (5LL << 30) + 7);  // while its writer holds it open
-    CloseHandle(file);
-    DeleteFileA("C:\\growing");
+    CloseHandle(file), DeleteFileA("C:\\growing");
 }
 
 TEST(Disk, SectorsPastFourGibibytesAndPartitionNamesThroughTheWindowsRuntime)
@@ -82,7 +82,8 @@ TEST(Disk, SectorsPastFourGibibytesAndPartitionNamesThroughTheWindowsRuntime)
     for (const auto &r : reads) {
         xdio_handle *disk = xdio_open(r.name, 0);
         ASSERT_NE(disk, nullptr) << r.name;
-        EXPECT_TRUE((!r.seek || xdio_seek(disk, r.seek) == 0) && xdio_read(disk, sector, 1) == 0 && sector[0] == r.marker) << r.name;
+        EXPECT_TRUE((!r.seek || xdio_seek(disk, r.seek) == 0) && xdio_read(disk, sector, 1) == 0 &&
+                    sector[0] == r.marker) << r.name;
         EXPECT_EQ(xdio_read(disk, sector, 1), r.next) << "the sector after, on " << r.name;
         xdio_close(disk);
     }
@@ -91,24 +92,27 @@ TEST(Disk, SectorsPastFourGibibytesAndPartitionNamesThroughTheWindowsRuntime)
 TEST(Disk, DriveLogListsVolumesAndPartitionsAndLeavesNoHandleOpen)
 {
     // E: is partition 4 of disk 1; H:'s device number query fails with a code that has no text.
-    SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", "E:device=1,partition=5,start=1056256,length=512000;H:fail_number=0x2000ABCD;D:fail_open=5");
+    SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", "E:device=1,partition=5,start=1056256,length=512000;"
+                                                  "H:fail_number=0x2000ABCD;D:fail_open=5");
     // Wine counts no handles, but hands out the lowest free value: a handle left open moves it.
-    auto lowest_free_handle = [] { HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr); return CloseHandle(probe), probe; };
+    auto lowest_free_handle = [] {
+        HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        return CloseHandle(probe), probe;
+    };
     write_file("C:\\kestrix_drive.log", "planted");  // a link there is never written through
-    SetEnvironmentVariableA("ZERKA_FAKE_LINKS", "c:\\kestrix_drive.log");
-    drive_log();
+    SetEnvironmentVariableA("ZERKA_FAKE_LINKS", "c:\\kestrix_drive.log"), drive_log();
     EXPECT_EQ(read_file("C:\\kestrix_drive.log"), "planted");
-    SetEnvironmentVariableA("ZERKA_FAKE_LINKS", nullptr);
-    drive_log();
+    SetEnvironmentVariableA("ZERKA_FAKE_LINKS", nullptr), drive_log();
     HANDLE before = lowest_free_handle();
     drive_log();
     EXPECT_EQ(lowest_free_handle(), before);
     std::string log = read_file("C:\\kestrix_drive.log");
-    for (std::string line : {"CreateFile(\\\\.\\D:): " + system_text(5), std::string("[winapi] dev=E:(d1p5) offset=2063 size=1000\r\n"),
-                             std::string("DeviceIoControl(\\\\.\\H:,IOCTL_STORAGE_GET_DEVICE_NUMBER): \r\n"),
-                             std::string("[xdio] dev=hdb1 offset=63 size=937\r\n[xdio] dev=hdb2 offset=2000 size=8000\r\n"
-                                         "[xdio] dev=hdb4 offset=1100 size=800\r\n[xdio] dev=hdb5 offset=2063 size=1000\r\n"
-                                         "[xdio] dev=hdb6 offset=3163 size=1900\r\n")})
+    for (std::string line : {"CreateFile(\\\\.\\D:): " + system_text(5),
+             std::string("[winapi] dev=E:(d1p5) offset=2063 size=1000\r\n"),
+             std::string("DeviceIoControl(\\\\.\\H:,IOCTL_STORAGE_GET_DEVICE_NUMBER): \r\n"),
+             std::string("[xdio] dev=hdb1 offset=63 size=937\r\n[xdio] dev=hdb2 offset=2000 size=8000\r\n"
+                         "[xdio] dev=hdb4 offset=1100 size=800\r\n[xdio] dev=hdb5 offset=2063 size=1000\r\n"
+                         "[xdio] dev=hdb6 offset=3163 size=1900\r\n")})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\nin\n" << log;
     SetEnvironmentVariableA("ZERKA_FAKE_VOLUMES", nullptr);
 }
@@ -128,7 +132,7 @@ static int helper(const std::string &mode, const char *argument)
     if (mode == "message") load_message(atoi(argument));
     if (mode == "nomem") {
         PROCESS_INFORMATION flood;
-        return output_of(start_child({}, &flood)), 1;  // its FLOOD setting comes from the test; 1: it fitted after all
+        return output_of(start_child({}, &flood)), 1;  // the test sets its FLOOD; 1: it fitted after all
     }
     return 0;
 }

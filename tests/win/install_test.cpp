@@ -19,35 +19,41 @@ const std::vector<std::string> boot_files = {"vmlinuz", "initrd.gz"};
 std::string listing(const std::vector<std::string> &names, long long size, bool totals = true)
 {
     const std::string dashes = "------------------- ----- ------------ ------------  ------------------------\r\n";
-    std::string text = "7-Zip\r\n\r\n--\r\nType = Iso\r\n\r\n   Date      Time    Attr         Size   Compressed  Name\r\n" + dashes;
+    std::string text = "7-Zip\r\n\r\n--\r\nType = Iso\r\n\r\n"
+                       "   Date      Time    Attr         Size   Compressed  Name\r\n" + dashes;
     char line[256];
-    for (const std::string &name : names) text += (snprintf(line, 256, "2026-12-06 20:13:54 ..... %12lld %12lld  ", size, size), line) + name + "\r\n";
+    for (const std::string &name : names)
+        text += (snprintf(line, 256, "2026-12-06 20:13:54 ..... %12lld %12lld  ", size, size), line) + name + "\r\n";
     long long total = size * (long long)names.size();
-    snprintf(line, sizeof line, "2026-12-06 20:13:54       %12lld %12lld  %u files\r\n", total, total, (unsigned)names.size());
+    snprintf(line, sizeof line, "2026-12-06 20:13:54       %12lld %12lld  %u files\r\n", total, total,
+             (unsigned)names.size());
     return text + dashes + (totals ? line : "");
 }
 
 // env, and the 7z stand-in listing names of size bytes and extracting files of written bytes.
-std::vector<std::string> with(std::vector<std::string> env, const std::vector<std::string> &names = boot_files, long long size = 300,
-                              long long written = -1)
+std::vector<std::string> with(std::vector<std::string> env, const std::vector<std::string> &names = boot_files,
+                              long long size = 300, long long written = -1)
 {
     env.push_back("ZERKA_DOUBLE_7Z_L_STDOUT=" + listing(names, size));
     env.push_back("ZERKA_DOUBLE_7Z_E_WRITE=" + std::to_string(written < 0 ? size : written));
     return env;
 }
 
-const std::string checks = "21 20 23 20 27 20 ", two_files = checks + "29=vmlinuz 20 29=initrd.gz 20 ", usb_boot = "31 20 32 20 37";
+const std::string checks = "21 20 23 20 27 20 ", two_files = checks + "29=vmlinuz 20 29=initrd.gz 20 ";
 const std::string small_files = checks + "29=initrd.gz 20 29=vmlinuz 20 29=zerka_100.sfs 20 29=zerka_200.sfs 20 ";
-const std::string fixed_boot = "33 20 29C=GRLDR 20 34 20 36 20 37", absent = "<absent>", ini_line = "\r\nC:\\GRLDR=\"zerka (kestrix)\"\r\n";
+const std::string usb_boot = "31 20 32 20 37", fixed_boot = "33 20 29C=GRLDR 20 34 20 36 20 37";
+const std::string absent = "<absent>", ini_line = "\r\nC:\\GRLDR=\"zerka (kestrix)\"\r\n";
 const std::string boot_ini = "[boot loader]\r\ntimeout=0\r\n[operating systems]\r\nC:\\WINDOWS=\"Windows\"\r\n";
 const std::string boot_ini_5 = "[boot loader]\r\ntimeout=5" + boot_ini.substr(24) + ini_line;  // as installed
 void old_loader() { write_file("C:\\GRLDR", "old loader"), SetFileAttributesA("C:\\GRLDR", 7); }  // hidden etc.
 std::string menu(const char *root)
 {
-    return "title zerka (kestrix)\r\nroot " + std::string(root) + "\r\nkernel /zerka/vmlinuz PMEDIA=idehd PSUBDIR=zerka\r\ninitrd /zerka/initrd.gz\r\n";
+    return "title zerka (kestrix)\r\nroot " + std::string(root) +
+           "\r\nkernel /zerka/vmlinuz PMEDIA=idehd PSUBDIR=zerka\r\ninitrd /zerka/initrd.gz\r\n";
 }
 const std::string menu_entry = menu("(hd1,4)");
-const std::string fixed_e = "ZERKA_FAKE_VOLUMES=E:device=1,partition=5,start=1056256,length=512000";  // partition 4 of disk 1
+const std::string fixed_e = "ZERKA_FAKE_VOLUMES=E:device=1,partition=5,"
+                            "start=1056256,length=512000";  // partition 4 of disk 1
 const std::string usb_d1 = "ZERKA_FAKE_VOLUMES=D:device=1,start=32256,length=479744";  // partition 0 of disk 1
 const std::string usb_d1_logical = "ZERKA_FAKE_VOLUMES=D:device=1,start=1056256,length=512000";  // and its partition 4
 std::map<std::string, std::string> texts;
@@ -56,9 +62,8 @@ HANDLE held;  // a file or disk held open as another program would
 // Sector 0 of \\.\PhysicalDrive<n> (tests/win/fixtures/30-disk-images.sh), after writing put there.
 std::string sector_0(int n, const std::string &put = "")
 {
-    std::string s(512, '\0');
+    std::string s(512, '\0'), path = "\\\\.\\PhysicalDrive" + std::to_string(n);
     DWORD done;
-    std::string path = "\\\\.\\PhysicalDrive" + std::to_string(n);
     HANDLE disk = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 3, nullptr, OPEN_EXISTING, 0, nullptr);
     if (!put.empty()) WriteFile(disk, put.data(), 512, &done, nullptr), SetFilePointer(disk, 0, nullptr, FILE_BEGIN);
     ReadFile(disk, &s[0], 512, &done, nullptr);
@@ -141,26 +146,27 @@ void keep(const std::string &from, const std::string &as, const std::vector<std:
 {
     for (const char *sub : {"", "\\zerka", "\\EFI", "\\EFI\\BOOT"})
         CreateDirectoryA(("C:\\boot-proof\\" + as + sub).c_str(), nullptr);
-    for (const std::string &file : files) EXPECT_TRUE(CopyFileA((from + file).c_str(), ("C:\\boot-proof\\" + as + "\\" + file).c_str(), FALSE));
+    for (const std::string &file : files)
+        EXPECT_TRUE(CopyFileA((from + file).c_str(), ("C:\\boot-proof\\" + as + "\\" + file).c_str(), FALSE));
 }
 
 const std::string cfg = read_file(INSTALLER_DIR "\\syslinux.cfg"), kernel = read_file(IMAGES "small\\vmlinuz");
 
 const row rows[] = {
     // D: is partition 0 of the stick that boot.usb_* start: its blank sector 0 gets SYSLINUX's code and the flag.
-    {.name = "whole_installation", .env = {"ZERKA_DOUBLE_SYSLINUX_GATE=syslinux", "ZERKA_DOUBLE_CHKDSK_RECORD=C:\\records\\tools",
-      "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools", read_file("C:\\boot-proof\\d.env")},
+    {.name = "whole_installation", .env = {read_file("C:\\boot-proof\\d.env"), "ZERKA_DOUBLE_SYSLINUX_GATE=syslinux",
+      "ZERKA_DOUBLE_CHKDSK_RECORD=C:\\records\\tools", "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools"},
      .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 20 29E=grub.cfg 20 32 20 44 20 45 20 37",
-     .files = {{"D:\\syslinux.cfg", cfg}, {"D:\\zerka\\vmlinuz", kernel}, {"D:\\zerka\\initrd.gz", read_file(IMAGES "small\\initrd.gz")},
-               {"D:\\zerka\\zerka_100.sfs", read_file(IMAGES "small\\zerka_100.sfs")}, {"D:\\zerka\\zerka_200.sfs", read_file(IMAGES "small\\zerka_200.sfs")},
+     .files = {{"D:\\syslinux.cfg", cfg}, {"D:\\zerka\\vmlinuz", kernel},
+               {"D:\\zerka\\initrd.gz", read_file(IMAGES "small\\initrd.gz")},
+               {"D:\\zerka\\zerka_100.sfs", read_file(IMAGES "small\\zerka_100.sfs")},
+               {"D:\\zerka\\zerka_200.sfs", read_file(IMAGES "small\\zerka_200.sfs")},
                {"D:\\zerka\\README.txt", absent}, {"D:\\zerka\\nested.sfs", absent}, {"D:\\zerka\\folder.sfs", absent},
                {"C:\\records\\tools", "chkdsk D:\r\nsyslinux -f D:\r\n"},
                {"\\\\.\\PhysicalDrive2", mbr(2, mbr_bin, "\x80\0\0")}},
      .exe = TESTBED_EXE, .bar = 100, .setup = [] {
-         write_file("D:\\syslinux.cfg", "old");
-         CreateDirectoryA("D:\\zerka", nullptr);
-         write_file("D:\\zerka\\vmlinuz", "old");
-         put_mbr(2, "", none)();
+         write_file("D:\\syslinux.cfg", "old"), CreateDirectoryA("D:\\zerka", nullptr);
+         write_file("D:\\zerka\\vmlinuz", "old"), put_mbr(2, "", none)();
      },
      .during = [](installer &app) {
          ASSERT_TRUE(app.log_ends_with(msg(32)));
@@ -171,7 +177,8 @@ const row rows[] = {
                                "EFI\\BOOT\\BOOTX64.EFI", "EFI\\BOOT\\BOOTIA32.EFI", "EFI\\BOOT\\grub.cfg"});
      }},
     {.name = "image_7z_cannot_open", .log = "21 18 $broken 38", .exe = INSTALLER_EXE, .image = IMAGES "broken.iso"},
-    {.name = "image_without_boot_files", .log = "21 18 38", .files = {{"D:\\zerka", absent}}, .exe = INSTALLER_EXE, .image = IMAGES "empty.iso"},
+    {.name = "image_without_boot_files", .log = "21 18 38", .files = {{"D:\\zerka", absent}}, .exe = INSTALLER_EXE,
+     .image = IMAGES "empty.iso"},
     {.name = "image_with_only_the_kernel", .env = with({}, {"vmlinuz", "zerka.sfs"}), .log = "21 18 38"},
     // Rows with D: on disk 1 check its sector 0 afterwards. Here an owner's code and active entry stay.
     {.name = "chkdsk_1_goes_on_and_owner_mbr_kept", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=1", usb_d1}),
@@ -182,12 +189,13 @@ const row rows[] = {
      .files = {{disk1, mbr(1, owner, "\x80\0\0")}}, .setup = put_mbr(1, owner, none)},
     {.name = "chkdsk_3_stops", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=3"}), .log = "21 20 23 18 26 38"},
     {.name = "not_enough_space", .env = with({}, boot_files, 1LL << 49), .log = "21 20 23 20 27 28=1073741824 38"},
-    {.name = "no_totals_line", .env = {"ZERKA_DOUBLE_7Z_L_STDOUT=" + listing(boot_files, 300, false)}, .log = "21 22 $no_totals 38"},
+    {.name = "no_totals_line", .env = {"ZERKA_DOUBLE_7Z_L_STDOUT=" + listing(boot_files, 300, false)},
+     .log = "21 22 $no_totals 38"},
     {.name = "total_of_zero_and_code_in_blank_area_beside_active_one", .env = with({usb_d1}, boot_files, 0),
      .log = two_files + "31 20 32 20 44 20 37", .files = {{disk1, mbr(1, mbr_bin, "\0\0\0\x80")}}, .bar = 100,
      .setup = put_mbr(1, "", "\0\0\0\x80")},
-    {.name = "files_past_2_gib", .env = with({"ZERKA_DOUBLE_7Z_E_GATE=extract"}, boot_files, (2LL << 30) + 512), .log = two_files + usb_boot,
-     .during = [](installer &app) {
+    {.name = "files_past_2_gib", .env = with({"ZERKA_DOUBLE_7Z_E_GATE=extract"}, boot_files, (2LL << 30) + 512),
+     .log = two_files + usb_boot, .during = [](installer &app) {
          EXPECT_TRUE(wait_until([&] { return app.bar() == 45; })) << app.bar();  // the first of two files written
          open_gate("extract");
      }},
@@ -201,12 +209,15 @@ const row rows[] = {
     {.name = "greek_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA6\xC1", "\xA6\xA1"}), .log = "21 18 38"},
     {.name = "cyrillic_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA7\xF1", "\xA7\xC1"}), .log = "21 18 38"},
     {.name = "full_width_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA3\xE1", "\xA3\xC1"}), .log = "21 18 38"},
-    {.name = "name_that_would_end_its_quotes", .env = with({}, {"a\"b.sfs", "vmlinuz", "initrd.gz"}), .log = "21 18 38"},
-    {.name = "name_too_long_for_the_log", .env = with({}, {std::string(1015, 'n'), "vmlinuz", "initrd.gz"}), .log = checks + "18 38"},
+    {.name = "name_that_would_end_its_quotes", .env = with({}, {"a\"b.sfs", "vmlinuz", "initrd.gz"}),
+     .log = "21 18 38"},
+    {.name = "name_too_long_for_the_log", .env = with({}, {std::string(1015, 'n'), "vmlinuz", "initrd.gz"}),
+     .log = checks + "18 38"},
     {.name = "chatty_7z_and_system_disk_not_written",
      .env = with({"ZERKA_DOUBLE_7Z_E_FLOOD=3000000", "ZERKA_FAKE_VOLUMES=C:device=1;" + usb_d1.substr(19)}),
      .log = two_files + usb_boot, .files = {{disk1, mbr(1, "", none)}}, .setup = put_mbr(1, "", none)},
-    {.name = "7z_fails_but_size_is_right", .env = with({"ZERKA_DOUBLE_7Z_E_EXIT=2", "ZERKA_DOUBLE_7Z_E_STDOUT=warning\r\n"}),
+    {.name = "7z_fails_but_size_is_right",
+     .env = with({"ZERKA_DOUBLE_7Z_E_EXIT=2", "ZERKA_DOUBLE_7Z_E_STDOUT=warning\r\n"}),
      .log = checks + "29=vmlinuz 18 $warning 20 29=initrd.gz 18 $warning 20 " + usb_boot},
     {.name = "7z_wrong_size", .env = with({}, boot_files, 300, 299), .log = checks + "29=vmlinuz 30 38"},
     // Short lines of the old layout: the listing fits its first block, and only the file table has to grow.
@@ -218,10 +229,13 @@ const row rows[] = {
          EXPECT_EQ(take_box(app.pid(), nullptr), "HeapAlloc (8): " + system_text(ERROR_NOT_ENOUGH_MEMORY));
          EXPECT_EQ(wait_exit(app.process), 3);
      }},
-    {.name = "stop_during_listing", .env = with({"ZERKA_DOUBLE_7Z_L_GATE=list"}), .log = "21 20 38", .during = stop_at(21, "list")},
-    {.name = "stop_during_chkdsk", .env = with({"ZERKA_DOUBLE_CHKDSK_GATE=chkdsk"}), .log = "21 20 23 20 38", .during = stop_at(23, "chkdsk")},
-    {.name = "stop_during_extraction", .env = with({"ZERKA_DOUBLE_7Z_E_READY=extracting", "ZERKA_DOUBLE_7Z_E_GATE=never"}),
-     .log = checks + "29=vmlinuz 19 38", .files = {{"D:\\zerka\\vmlinuz", std::string(300, '\0')}, {"D:\\zerka\\initrd.gz", absent}},
+    {.name = "stop_during_listing", .env = with({"ZERKA_DOUBLE_7Z_L_GATE=list"}), .log = "21 20 38",
+     .during = stop_at(21, "list")},
+    {.name = "stop_during_chkdsk", .env = with({"ZERKA_DOUBLE_CHKDSK_GATE=chkdsk"}), .log = "21 20 23 20 38",
+     .during = stop_at(23, "chkdsk")},
+    {.name = "stop_during_extraction", .env = with({"ZERKA_DOUBLE_7Z_E_READY=extracting",
+      "ZERKA_DOUBLE_7Z_E_GATE=never"}), .log = checks + "29=vmlinuz 19 38",
+     .files = {{"D:\\zerka\\vmlinuz", std::string(300, '\0')}, {"D:\\zerka\\initrd.gz", absent}},
      .during = [](installer &app) {
          ASSERT_TRUE(wait_until([] { return running("extracting"); }));  // its file written
          click(app.progress, IDC_STOP_CLOSE);
@@ -236,14 +250,16 @@ const row rows[] = {
          EXPECT_EQ(wait_exit(app.process), 0);
          EXPECT_FALSE(running("exiting"));  // the program ended only after its worker had ended 7z
      }},
-    {.name = "stop_during_syslinux", .env = with({"ZERKA_DOUBLE_SYSLINUX_GATE=sys"}), .log = two_files + "31 20 32 20 38", .bar = 100,
-     .during = stop_at(32, "sys")},
-    {.name = "syslinux_fails", .env = with({"ZERKA_DOUBLE_SYSLINUX_EXIT=1", "ZERKA_DOUBLE_SYSLINUX_STDERR=cannot open D:\r\n",
-      "ZERKA_DOUBLE_SYSLINUX_STDOUT=not shown"}), .log = two_files + "31 20 32 18 $sys_error 38", .bar = 95},
+    {.name = "stop_during_syslinux", .env = with({"ZERKA_DOUBLE_SYSLINUX_GATE=sys"}),
+     .log = two_files + "31 20 32 20 38", .bar = 100, .during = stop_at(32, "sys")},
+    {.name = "syslinux_fails", .env = with({"ZERKA_DOUBLE_SYSLINUX_EXIT=1",
+      "ZERKA_DOUBLE_SYSLINUX_STDERR=cannot open D:\r\n", "ZERKA_DOUBLE_SYSLINUX_STDOUT=not shown"}),
+     .log = two_files + "31 20 32 18 $sys_error 38", .bar = 95},
     {.name = "real_syslinux_on_a_folder_drive", .env = with({}), .log = two_files + "31 20 32 18 $real_syslinux 38",
      .exe = "C:\\zerka-real-syslinux\\zerka-installer-testbed.exe"},
     {.name = "no_configuration_beside_the_installer", .env = with({"ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools"}),
-     .log = two_files + "31 18 $e2 $crlf 38", .files = {{"C:\\records\\tools", absent}}, .exe = "C:\\zerka-no-cfg\\zerka-installer-testbed.exe"},
+     .log = two_files + "31 18 $e2 $crlf 38", .files = {{"C:\\records\\tools", absent}},
+     .exe = "C:\\zerka-no-cfg\\zerka-installer-testbed.exe"},
     {.name = "format_impossible", .env = {"ZERKA_FAKE_FORMAT=-3"}, .log = "17 18 38", .format = true},
     {.name = "format_failed_in_its_dialog", .env = {"ZERKA_FAKE_FORMAT=-1"}, .log = "17 19 38", .format = true},
     {.name = "format_done_and_mbr_write_refused", .env = with({"ZERKA_FAKE_FORMAT=0", usb_d1}),
@@ -260,7 +276,8 @@ const row rows[] = {
      .files = {{"D:\\zerka", absent}}},
     // Wine sees no file links and would delete a link's target: the fake reports these files as
     // links and moves a removed one aside to <name>.link, where it must arrive untouched.
-    {.name = "links_removed_then_a_copy_fails", .env = {"ZERKA_FAKE_LINKS=D:\\syslinux.cfg;D:\\EFI\\BOOT\\BOOTX64.EFI"},
+    {.name = "links_removed_then_a_copy_fails",
+     .env = {"ZERKA_FAKE_LINKS=D:\\syslinux.cfg;D:\\EFI\\BOOT\\BOOTX64.EFI"},
      .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 18 $e5 $crlf 38",  // its target is a folder
      .files = {{"D:\\syslinux.cfg.link", "planted"}, {"D:\\syslinux.cfg", cfg}, {"D:\\EFI\\BOOT\\BOOTX64.EFI.link",
                "planted"}, {"D:\\EFI\\BOOT\\BOOTX64.EFI", read_file(INSTALLER_DIR "\\EFI\\BOOT\\BOOTX64.EFI")}},
@@ -268,15 +285,14 @@ const row rows[] = {
          for (const char *f : {"D:\\EFI", "D:\\EFI\\BOOT", "D:\\EFI\\BOOT\\BOOTIA32.EFI"}) CreateDirectoryA(f, nullptr);
          for (const char *f : {"D:\\syslinux.cfg", "D:\\EFI\\BOOT\\BOOTX64.EFI"}) write_file(f, "planted");
      }},
-    {.name = "efi_folder_link", .env = {"ZERKA_FAKE_LINKS=D:\\EFI"}, .log = small_files + "31 20 29E=BOOTX64.EFI 18 38",
-     .files = {{"D:\\EFI\\BOOT", absent}}, .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe",
-     .setup = [] { CreateDirectoryA("D:\\EFI", nullptr); }},
-    {.name = "extracted_file_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\zerka\\vmlinuz"}), .log = two_files + usb_boot,
-     .files = {{"D:\\zerka\\vmlinuz.link", "planted"}},
+    {.name = "efi_folder_link", .env = {"ZERKA_FAKE_LINKS=D:\\EFI"},
+     .log = small_files + "31 20 29E=BOOTX64.EFI 18 38", .files = {{"D:\\EFI\\BOOT", absent}},
+     .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe", .setup = [] { CreateDirectoryA("D:\\EFI", nullptr); }},
+    {.name = "extracted_file_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\zerka\\vmlinuz"}),
+     .log = two_files + usb_boot, .files = {{"D:\\zerka\\vmlinuz.link", "planted"}},
      .setup = [] { CreateDirectoryA("D:\\zerka", nullptr); write_file("D:\\zerka\\vmlinuz", "planted"); }},
     {.name = "target_folder_is_a_link", .env = with({"ZERKA_FAKE_LINKS=H:\\zerka"}),  // a real link; Wine gives no tag
-     .log = checks + "29=vmlinuz 18 38",
-     .files = {{"C:\\victim-folder\\vmlinuz", absent}}, .drive = 'H'},
+     .log = checks + "29=vmlinuz 18 38", .files = {{"C:\\victim-folder\\vmlinuz", absent}}, .drive = 'H'},
     {.name = "installer_named_with_a_double_byte_character_without_mbr_bin", .env = with({usb_d1}),
      .log = two_files + "31 20 32 20 44 18 $e2 $crlf 38", .files = {{disk1, mbr(1, "", none)}},
      .exe = "C:\\zerka-double-byte\\zerka\xD5\x5C.exe", .setup = put_mbr(1, "", none)},
@@ -284,8 +300,8 @@ const row rows[] = {
     {.name = "chkdsk_beside_the_image_is_not_run", .env = with({}), .log = two_files + usb_boot, .folder = IMAGES},
     // Partition 5 of the disk that boot.hard_disk starts in QEMU, with the real GRUB loader.
     {.name = "hard_disk_partition", .env = {read_file("C:\\boot-proof\\e.env")}, .log = small_files + fixed_boot,
-     .files = {{"E:\\zerka\\vmlinuz", kernel}, {"C:\\GRLDR", read_file("C:\\zerka-boot\\grldr")}, {"C:\\menu.lst", menu("(hd0,4)")},
-               {"C:\\boot.ini", boot_ini_5}},
+     .files = {{"E:\\zerka\\vmlinuz", kernel}, {"C:\\GRLDR", read_file("C:\\zerka-boot\\grldr")},
+               {"C:\\menu.lst", menu("(hd0,4)")}, {"C:\\boot.ini", boot_ini_5}},
      .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe", .drive = 'E', .bar = 100, .during = [](installer &app) {
          ASSERT_TRUE(app.finish());
          keep("C:\\", "c", {"GRLDR", "menu.lst"});
@@ -294,15 +310,14 @@ const row rows[] = {
     // E:'s kind is read once: the storage query fails after the job has started. menu.lst is a deduplicated file.
     {.name = "hard_disk_over_earlier_boot_files", .env = with({fixed_e + ",fail_property=21,property_answers=4",
       "ZERKA_FAKE_LINKS=C:\\menu.lst=0x80000013"}), .log = two_files + fixed_boot,
-     .files = {{"C:\\GRLDR", read_file("C:\\zerka-fake7z\\grldr")}, {"C:\\menu.lst", "title other\r\nroot (hd0,0)\r\n" + menu_entry},
-               {"C:\\boot.ini", boot_ini_5 + ini_line}, {"C:\\GRLDR.before-zerka", "old loader"},
-               {"C:\\menu.lst.before-zerka", "title other\r\nroot (hd0,0)"},
+     .files = {{"C:\\GRLDR", read_file("C:\\zerka-fake7z\\grldr")}, {"C:\\GRLDR.before-zerka", "old loader"},
+               {"C:\\menu.lst", "title other\r\nroot (hd0,0)\r\n" + menu_entry},
+               {"C:\\menu.lst.before-zerka", "title other\r\nroot (hd0,0)"}, {"C:\\boot.ini", boot_ini_5 + ini_line},
                {"C:\\boot.ini.before-zerka", boot_ini}},  // the first installation's copy is kept
      .drive = 'E', .setup = [] {
          write_file("C:\\menu.lst", "title other\r\nroot (hd0,0)");  // no line break at its end
          old_loader();
-         write_file("C:\\boot.ini.before-zerka", boot_ini);
-         write_file("C:\\boot.ini", boot_ini + ini_line);
+         write_file("C:\\boot.ini.before-zerka", boot_ini), write_file("C:\\boot.ini", boot_ini + ini_line);
      }},
     // As on Windows Vista and later: nothing is written that could not be finished.
     {.name = "hard_disk_without_boot_ini", .env = with({fixed_e}), .log = "36 35 38",
@@ -316,18 +331,21 @@ const row rows[] = {
      {"C:\\boot.ini.zerka-new", absent}}, .drive = 'E', .setup = [] { held = CreateFileA("C:\\boot.ini", GENERIC_READ,
          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr); },
      .during = [](installer &app) { app.finish(), CloseHandle(held); }},
-    {.name = "hard_disk_menu_cannot_be_opened", .env = with({fixed_e}), .log = two_files + "33 20 29C=GRLDR 20 34 35 38",
-     .files = {{"C:\\boot.ini", boot_ini}}, .drive = 'E', .setup = [] { CreateDirectoryA("C:\\menu.lst", nullptr); }},
+    {.name = "hard_disk_menu_cannot_be_opened", .env = with({fixed_e}),
+     .log = two_files + "33 20 29C=GRLDR 20 34 35 38", .files = {{"C:\\boot.ini", boot_ini}}, .drive = 'E',
+     .setup = [] { CreateDirectoryA("C:\\menu.lst", nullptr); }},
     {.name = "hard_disk_without_loader", .env = with({fixed_e}), .log = two_files + "33 20 29C=GRLDR 18 $e2 $crlf 38",
      .files = {{"C:\\GRLDR", "old loader"}}, .exe = "C:\\zerka-no-cfg\\zerka-installer-testbed.exe", .drive = 'E',
      .setup = old_loader},
-    {.name = "hard_disk_partition_not_in_the_tables", .env = with({"ZERKA_FAKE_VOLUMES=E:device=1,start=1056256,length=511488"}),
-     .log = two_files + "33 18 38", .files = {{"C:\\GRLDR", absent}}, .drive = 'E'},
+    {.name = "hard_disk_partition_not_in_the_tables",
+     .env = with({"ZERKA_FAKE_VOLUMES=E:device=1,start=1056256,length=511488"}), .log = two_files + "33 18 38",
+     .files = {{"C:\\GRLDR", absent}}, .drive = 'E'},
     {.name = "hard_disk_stop_after_the_loader", .env = with({fixed_e, "ZERKA_FAKE_GATE=C:\\GRLDR=grldr"}),
-     .log = two_files + "33 20 29C=GRLDR 20 38", .files = {{"C:\\menu.lst", absent}}, .drive = 'E', .bar = 95, .during = stop_at(29, "grldr")},
+     .log = two_files + "33 20 29C=GRLDR 20 38", .files = {{"C:\\menu.lst", absent}}, .drive = 'E', .bar = 95,
+     .during = stop_at(29, "grldr")},
     {.name = "hard_disk_stop_after_the_menu_entry", .env = with({fixed_e, "ZERKA_FAKE_GATE=C:\\menu.lst=menu"}),
-     .log = two_files + "33 20 29C=GRLDR 20 34 20 38", .files = {{"C:\\menu.lst", menu_entry}, {"C:\\boot.ini", boot_ini}},
-     .drive = 'E', .during = stop_at(34, "menu")},
+     .log = two_files + "33 20 29C=GRLDR 20 34 20 38", .files = {{"C:\\menu.lst", menu_entry},
+               {"C:\\boot.ini", boot_ini}}, .drive = 'E', .during = stop_at(34, "menu")},
     // Removing the link would lose the user's menu behind it. Our own loader from before is not kept.
     {.name = "hard_disk_menu_link_is_left_alone", .env = with({fixed_e, "ZERKA_FAKE_LINKS=C:\\menu.lst"}),
      .log = two_files + "33 20 29C=GRLDR 20 34 35 38", .files = {{"C:\\menu.lst", "planted"}, {"C:\\GRLDR.before-zerka",
@@ -338,12 +356,12 @@ const row rows[] = {
 class Install : public testing::TestWithParam<row> {
     void SetUp() override
     {
-        static bool made = (texts = {{"$crlf", "\r\n"}, {"$e2", system_text(ERROR_FILE_NOT_FOUND)},
-            {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$e32", system_text(ERROR_SHARING_VIOLATION)}, {"$warning", "warning\r\n"},
-            {"$sys_error", "cannot open D:\r\n"}, {"$no_totals", listing(boot_files, 300, false)},
+        if (texts.empty()) texts = {{"$crlf", "\r\n"}, {"$e2", system_text(ERROR_FILE_NOT_FOUND)},
+            {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$e32", system_text(ERROR_SHARING_VIOLATION)},
+            {"$warning", "warning\r\n"}, {"$sys_error", "cannot open D:\r\n"},
+            {"$no_totals", listing(boot_files, 300, false)},
             {"$broken", captured(INSTALLER_DIR "\\7z.exe l \"" IMAGES "broken.iso\" *.sfs vmlinuz initrd.gz")},
-            {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)}}, true);
-        (void)made;
+            {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)}};
         for (const char *folder : {"D:\\zerka", "D:\\EFI\\BOOT\\BOOTIA32.EFI", "D:\\EFI\\BOOT", "D:\\EFI", "E:\\zerka",
                                    "H:\\zerka", "C:\\records"}) remove_folder(folder);
         for (std::string file : {"D:\\syslinux.cfg", "C:\\GRLDR", "C:\\menu.lst", "C:\\boot.ini"})
@@ -377,6 +395,7 @@ TEST_P(Install, LogFilesAndBar)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Install, testing::ValuesIn(rows), [](const testing::TestParamInfo<row> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Install, testing::ValuesIn(rows),
+                         [](const testing::TestParamInfo<row> &info) { return std::string(info.param.name); });
 
 }  // namespace

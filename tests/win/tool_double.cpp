@@ -39,9 +39,11 @@ int main(int argc, char **argv)
     name = name.substr(name.rfind('\\') + 1, name.rfind('.') - name.rfind('\\') - 1);
     keys[1] = CharUpperA(&name[0]);
     keys[0] = argc > 1 ? keys[1] + "_" + CharUpperA(argv[1]) : keys[1];
-    if (setting("RECORD", &value)) std::ofstream(value, std::ios::app | std::ios::binary) << GetCommandLineA() << "\r\n";
+    if (setting("RECORD", &value))
+        std::ofstream(value, std::ios::app | std::ios::binary) << GetCommandLineA() << "\r\n";
     DWORD flags;
-    if (setting("PROBE", &value) && GetHandleInformation((HANDLE)(ULONG_PTR)strtoull(value.c_str(), nullptr, 0), &flags)) return 1;
+    if (setting("PROBE", &value) &&
+        GetHandleInformation((HANDLE)(ULONG_PTR)strtoull(value.c_str(), nullptr, 0), &flags)) return 1;
     if (setting("STDERR", &value)) write_all(GetStdHandle(STD_ERROR_HANDLE), value);
     if (setting("STDOUT", &value)) write_all(GetStdHandle(STD_OUTPUT_HANDLE), value);
     if (setting("FLOOD", &value))
@@ -53,11 +55,9 @@ int main(int argc, char **argv)
         CreateDirectoryA(folder.c_str(), nullptr);
         HANDLE file = CreateFileA((folder + target.substr(target.rfind('\\') + 1)).c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
-        LARGE_INTEGER size;
-        size.QuadPart = atoll(value.c_str());
+        LARGE_INTEGER size = {.QuadPart = atoll(value.c_str())};
         SetFilePointerEx(file, size, nullptr, FILE_BEGIN);  // sparse on the host: any size costs nothing
-        SetEndOfFile(file);
-        CloseHandle(file);
+        SetEndOfFile(file), CloseHandle(file);
     }
     if (setting("SPAWN", &value)) {
         STARTUPINFOA startup = {sizeof startup};
