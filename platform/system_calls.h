@@ -1,9 +1,10 @@
 #pragma once
 #include <windows.h>
 
-// The few system calls that Wine cannot answer as real Windows does (the storage queries,
-// the shell's format dialog, links, a volume's file system). The product links system_calls_real.cpp, which calls
-// the system directly; the Wine test bed links a double that can answer for chosen paths.
+// The few system calls that Wine cannot answer as real Windows does (the storage queries, the
+// shell's format dialog, links, a volume's file system). The product links
+// system_calls_real.cpp, which calls the system directly; the Wine test bed links a double that
+// can answer for chosen paths.
 
 HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes);
 BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void *out,

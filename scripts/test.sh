@@ -48,16 +48,13 @@ run_suite() {
 mkdir -p "$build"
 run_suite native "$build/native" -DZERKA_SANITIZE=ON
 run_suite fuzz "$build/fuzz" -DZERKA_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+# Tests labelled needs_i386 start the shipped 32-bit programs themselves: without 32-bit code they
+# are named below, never counted.
+[ "$windows_arch" = i686 ] || ctest_args=(-LE needs_i386)
+run_suite windows "$build/$windows_build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/$windows_toolchain"
 not_run=
-if [ "$windows_arch" = i686 ]; then
-  run_suite windows "$build/win" -DCMAKE_TOOLCHAIN_FILE="$source_dir/$windows_toolchain"
-else
-  # Tests labelled needs_i386 start the shipped 32-bit programs themselves; they are named below,
-  # never counted.
-  ctest_args=(-LE needs_i386)
-  run_suite windows "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$source_dir/$windows_toolchain"
-  not_run=$(ctest --test-dir "$build/win64" -N -L needs_i386 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: //p')
-fi
+[ "$windows_arch" = i686 ] ||
+  not_run=$(ctest --test-dir "$build/$windows_build" -N -L needs_i386 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: //p')
 
 echo
 echo "=== $machine_note"

@@ -11,7 +11,6 @@ source_dir=$(dirname "$here")
 cmd=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=zh_CN.UTF-8
 export WINEPREFIX="$state/prefix"
 
 stop_testbed() {
