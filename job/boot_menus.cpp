@@ -30,6 +30,10 @@ static int is_timeout_line(const char *line, size_t rest)
 
 size_t boot_ini_edit(char *text, size_t length)
 {
+    // A final Ctrl-Z, left by old editors, ends the text for a reader in text mode: the line goes
+    // where it stood, as the runtime's text-mode append put it.
+    if (length > 0 && text[length - 1] == 0x1A)
+        --length;
     for (size_t start = 0; start < length;) {
         if (is_timeout_line(text + start, length - start)) {
             text[start + 8] = '5';

@@ -12,9 +12,9 @@ int menu_lst_append_entry(FILE *file, const char *root);
 // What an installation appends to C:\boot.ini: the loader on a line of its own, under its title.
 enum { boot_ini_line_size = 30 };
 
-// The Windows boot menu's bytes, edited in place: the first line (ended by LF or CR LF alike)
-// that begins with "timeout=0" followed by a blank, a tab, a line end or the end of the text
-// gets a '5' for its 0; then the loader's line is appended at text + length, with CR LF as
-// Windows writes boot.ini. text has room for length + boot_ini_line_size bytes. Returns the new
-// length.
+// The Windows boot menu's bytes, edited in place: a final Ctrl-Z is dropped; the first line (ended
+// by LF or CR LF alike) that begins with "timeout=0" followed by a blank, a tab, a line end or the
+// end of the text gets a '5' for its 0; then the loader's line is appended at the text's end, with
+// CR LF as Windows writes boot.ini. text has room for length + boot_ini_line_size bytes. Returns
+// the new length.
 size_t boot_ini_edit(char *text, size_t length);

@@ -30,7 +30,8 @@ TEST(BootIni, TimeoutZeroBecomesFiveOnlyAtATrueLineStartAndTheLoaderLineIsAppend
         {"timeout=30\r\ntimeout=00\r\nTIMEOUT=0\r\n timeout=0\r\n", ""}, {"", ""},
         {x + "xtimeout=0 \r\ntimeout=0\r\n", x + "xtimeout=0 \r\ntimeout=5\r\n"},
         {"timeout=0\r\ntimeout=0", "timeout=5\r\ntimeout=0"}, {lf + "0\ndefault=m\n", lf + "5\ndefault=m\n"},
-        {mixed + "0\r\nmulti(0)\n", mixed + "5\r\nmulti(0)\n"},
+        {mixed + "0\r\nmulti(0)\n", mixed + "5\r\nmulti(0)\n"}, {head + "timeout=0\x1a", head + "timeout=5"},
+        {head + os + "\x1a", head + os}, {"\x1a\r\n\x1a", "\x1a\r\n"},  // a final Ctrl-Z ends the text
     };
     for (const auto &r : rows) {
         std::string text = r.input;
