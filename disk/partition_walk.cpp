@@ -1,6 +1,6 @@
 #include "disk/partition_walk.h"
 
-uint8_t table_sector[xdio_sector_size];
+uint8_t table_sector[xdio_sector_max];
 
 // EBR sectors read by the walk in progress (sector 0, the MBR, first): a link back to any
 // of them would make the walk go round for ever.
@@ -35,6 +35,7 @@ static bool is_extended(uint8_t type) { return type == 0x05 || type == 0x0F; }
 
 static int read_table_sector(xdio_handle *disk, uint32_t sector)
 {
+    if (disk->sector_size > sizeof table_sector) return 1;
     if (xdio_seek(disk, sector) != 0 || xdio_read(disk, table_sector, 1) != 0) return 1;
     return table_sector[510] == 0x55 && table_sector[511] == 0xAA ? 0 : 1;
 }
@@ -77,6 +78,15 @@ static int start_walk(xdio_handle *disk)
         if ((uint64_t)used[i].start + used[i].length > used[i + 1].start) return 1;
     }
     return 0;
+}
+
+// Links and logical starts are relative. 1 when the sum passes 32 bits: in 32 bits it would
+// wrap round to a sector near the disk's start, inside another partition.
+static int add_sectors(uint32_t base, uint32_t offset, uint32_t *sum)
+{
+    uint64_t total = (uint64_t)base + offset;
+    *sum = (uint32_t)total;
+    return total > UINT32_MAX;
 }
 
 static int return_partition(xdio_partition *partition, int number, table_entry entry)
@@ -130,8 +140,8 @@ int xdio_next_partition(xdio_handle *disk, xdio_partition *partition)
             in_chain = true;
         } else {
             table_entry link = entry_of_table(1);
-            if (!is_extended(link.type) || link.start == 0) return 1;
-            ebr = partition->ext_base + link.start;
+            if (!is_extended(link.type) || link.start == 0 || add_sectors(partition->ext_base, link.start, &ebr))
+                return 1;
         }
 
         table_entry logical;
@@ -140,15 +150,13 @@ int xdio_next_partition(xdio_handle *disk, xdio_partition *partition)
             if (read_ebr(disk, ebr) != 0) return 1;
             logical = entry_of_table(0);
             if (!is_extended(logical.type)) break;
-            if (logical.start == 0) return 1;
-            ebr = partition->ext_base + logical.start;
+            if (logical.start == 0 || add_sectors(partition->ext_base, logical.start, &ebr)) return 1;
         }
         if (logical.type == 0) continue;  // an EBR without a partition takes no number
 
-        if (partition->wanted == 255 || partition->wanted == candidate) {
-            logical.start += ebr;
-            return return_partition(partition, candidate, logical);
-        }
+        if (partition->wanted == 255 || partition->wanted == candidate)
+            return add_sectors(ebr, logical.start, &logical.start) ? 1
+                                                                   : return_partition(partition, candidate, logical);
         ++candidate;
     }
 }

@@ -73,6 +73,7 @@ xdio_handle *xdio_open(const char *name, int writable)
     handle->kind = 1;
     handle->fd = fd;
     handle->sector = 0;
+    handle->sector_size = xdio_sector_size;
     if (partition < 0) return handle;
 
     xdio_partition found;
@@ -92,25 +93,30 @@ void xdio_close(xdio_handle *handle)
     free(handle);
 }
 
+static uint32_t sector_bytes(const xdio_handle *handle)
+{
+    return handle->sector_size != 0 ? handle->sector_size : (uint32_t)xdio_sector_size;
+}
+
 int xdio_seek(xdio_handle *handle, uint32_t sector)
 {
     handle->sector = sector;
     if (handle->kind != 1) return 0;
-    int64_t offset = (int64_t)((uint64_t)sector * xdio_sector_size);
+    int64_t offset = (int64_t)((uint64_t)sector * sector_bytes(handle));
     return runtime_seek(handle->fd, offset) == offset ? 0 : 1;
 }
 
 // Byte size of a transfer of count sectors; 0 when the count is negative or too large for
 // one runtime call, which would otherwise turn into a huge unsigned size.
-static unsigned transfer_size(int count)
+static unsigned transfer_size(const xdio_handle *handle, int count)
 {
-    if (count < 0 || count > INT_MAX / xdio_sector_size) return 0;
-    return (unsigned)count * xdio_sector_size;
+    if (count < 0 || (unsigned)count > INT_MAX / sector_bytes(handle)) return 0;
+    return (unsigned)count * sector_bytes(handle);
 }
 
 int xdio_read(xdio_handle *handle, void *buffer, int count)
 {
-    unsigned size = transfer_size(count);
+    unsigned size = transfer_size(handle, count);
     if (size == 0 && count != 0) return 1;
     if (runtime_read(handle->fd, buffer, size) != (int64_t)size) return 1;
     handle->sector += (uint32_t)count;
@@ -119,7 +125,7 @@ int xdio_read(xdio_handle *handle, void *buffer, int count)
 
 int xdio_write(xdio_handle *handle, const void *data, int count)
 {
-    unsigned size = transfer_size(count);
+    unsigned size = transfer_size(handle, count);
     if (size == 0 && count != 0) return 1;
     if (runtime_write(handle->fd, data, size) != (int64_t)size) return 1;
     handle->sector += (uint32_t)count;

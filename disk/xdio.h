@@ -1,15 +1,16 @@
 #pragma once
 #include <stdint.h>
 
-// Sector access (512 bytes) to disks, floppies, volumes and image files by path or by a
-// GRUB-style name: (hdN), (hdN,P), (fdN), (fdN,P).
+// Sector access to disks, floppies, volumes and image files by path or by a GRUB-style name:
+// (hdN), (hdN,P), (fdN), (fdN,P). Sectors are 512 bytes unless the caller names the disk's own size.
 
-enum { xdio_sector_size = 512 };
+enum { xdio_sector_size = 512, xdio_sector_max = 4096 };
 
 struct xdio_handle {
-    int32_t kind;     // 1: owns the runtime-library descriptor fd
+    int32_t kind;          // 1: owns the runtime-library descriptor fd
     int32_t fd;
-    uint32_t sector;  // sector of the next transfer
+    uint32_t sector;       // sector of the next transfer
+    uint32_t sector_size;  // bytes of a sector: 512 (also when 0) up to xdio_sector_max, as the disk has them
 };
 
 xdio_handle *xdio_open(const char *name, int writable);

@@ -26,18 +26,18 @@ struct entry { uint8_t type; uint32_t start, length; };
 struct table { uint32_t sector; std::vector<entry> entries; uint16_t signature = 0xAA55; };
 using layout = std::vector<table>;
 
-// A sparse image in memory, left open for the process; its path opens it again.
-static std::string write_image(const layout &tables, uint64_t sectors = 1 << 16)
+// A sparse image in memory of sectors of size bytes, left open for the process; its path opens it again.
+static std::string write_image(const layout &tables, uint64_t sectors = 1 << 16, uint32_t size = 512)
 {
     int fd = memfd_create("image", 0);
-    EXPECT_EQ(ftruncate(fd, (off_t)(sectors * 512)), 0);
+    EXPECT_EQ(ftruncate(fd, (off_t)(sectors * size)), 0);
     for (const table &t : tables) {
         uint8_t bytes[512] = {};
         memcpy(bytes, &t.sector, 4);
         for (size_t i = 0; i < t.entries.size(); ++i)  // type, start, length; the padding lands on the CHS end
             memcpy(bytes + 446 + 16 * i + 4, &t.entries[i], sizeof(entry));
         memcpy(bytes + 510, &t.signature, 2);
-        EXPECT_EQ(pwrite(fd, bytes, 512, (off_t)t.sector * 512), 512);
+        EXPECT_EQ(pwrite(fd, bytes, 512, (off_t)t.sector * size), 512);
     }
     return "/proc/self/fd/" + std::to_string(fd);
 }
@@ -56,10 +56,11 @@ using part = std::array<uint32_t, 4>;  // number, type, start, length
 struct walk { std::vector<part> parts; std::vector<int> reads; };  // reads of each call
 
 // Calls the walk until it gives 1: wanted 255 enumerates, any other number is looked up.
-static walk run_walk(const std::string &path, int wanted)
+static walk run_walk(const std::string &path, int wanted, uint32_t size = 512)
 {
     walk w;
     xdio_handle *disk = xdio_open(path.c_str(), 0);
+    if (disk) disk->sector_size = size;
     xdio_partition p = {255, (uint8_t)wanted, 0xEE, 0xEEEEEEEE, 0xEEEEEEEE, 0xEEEEEEEE};  // the walk sets
     for (int result = 0; disk && result == 0 && w.reads.size() < 300; w.reads.push_back(sector_reads)) {
         sector_reads = 0;
@@ -71,14 +72,24 @@ static walk run_walk(const std::string &path, int wanted)
 
 const table ext = {0, {{5, 100, 900}}};
 const part ext_part = {0, 5, 100, 900};
+const layout example = {{0, {{7, 63, 937}, {5, 2000, 8000}, {}, {0x83, 1100, 800}}},
+                        {2000, {{0x83, 63, 1000}, {5, 1100}}}, {3100, {{0x0B, 63, 1900}}}};
+const std::vector<part> example_parts = {{0, 7, 63, 937}, {1, 5, 2000, 8000}, {3, 0x83, 1100, 800},
+                                         {4, 0x83, 2063, 1000}, {5, 0x0B, 3163, 1900}};
+// Partition 0 fills the first 2 TiB; the link from the EBR at its end passes 2^32 sectors, and in 32 bits
+// it would lead back to 0x100, inside partition 0.
+const layout past_2_tib = {{0, {{0x83, 63, 0xFFFFFE00}, {5, 0xFFFFFF00, 0x100}}},
+                           {0xFFFFFF00, {{0x83, 0x80, 9}, {5, 0x200, 9}}}, {0x100, {{0x83, 1, 9}}}};
 
 // The enumeration, and the sector reads of each of its calls; looking up any number must agree.
-struct walk_row { const char *name; layout tables; std::vector<part> parts = {}; std::vector<int> reads = {1}; };
+struct walk_row {
+    const char *name; layout tables; std::vector<part> parts = {}; std::vector<int> reads = {1}; uint32_t size = 512;
+};
 const walk_row walk_rows[] = {
-    {"example", {{0, {{7, 63, 937}, {5, 2000, 8000}, {}, {0x83, 1100, 800}}}, {2000, {{0x83, 63, 1000}, {5, 1100}}},
-                 {3100, {{0x0B, 63, 1900}}}},
-     {{0, 7, 63, 937}, {1, 5, 2000, 8000}, {3, 0x83, 1100, 800}, {4, 0x83, 2063, 1000}, {5, 0x0B, 3163, 1900}},
-     {1, 0, 0, 1, 1, 0}},
+    {"example", example, example_parts, {1, 0, 0, 1, 1, 0}},
+    {"example_in_4096_byte_sectors", example, example_parts, {1, 0, 0, 1, 1, 0}, 4096},
+    {"link_past_2_tib", past_2_tib, {{0, 0x83, 63, 0xFFFFFE00}, {1, 5, 0xFFFFFF00, 0x100}, {4, 0x83, 0xFFFFFF80, 9}},
+     {1, 0, 1, 0}},
     {"no_signature", {{0, {{0x83, 63, 100}}, 0}}}, {"no_used_slot", {{0, {{}, {}, {}, {}}}}},
     {"used_slot_of_length_0", {{0, {{0x83, 63, 100}, {7, 500, 0}}}}}, {"at_sector_0", {{0, {{0x83, 0, 100}}}}},
     {"overlap_by_one_sector", {{0, {{0x83, 10, 6}, {}, {}, {0x0C, 15, 9}}}}},
@@ -114,13 +125,13 @@ TEST(partition_walk, enumerates_and_looks_up_each_layout)
 {
     for (const walk_row &row : walk_rows) {
         SCOPED_TRACE(row.name);
-        std::string path = write_image(row.tables);
-        walk all = run_walk(path, 255);
+        std::string path = write_image(row.tables, 1 << 16, row.size);
+        walk all = run_walk(path, 255, row.size);
         EXPECT_EQ(all.parts, row.parts);
         EXPECT_EQ(all.reads, row.reads);
         // A look-up finds what the enumeration found, with the reads it took to get there, and ends.
         for (int wanted = 0, i = 0, reads = 0; wanted < 255; ++wanted) {
-            walk one = run_walk(path, wanted), expected;
+            walk one = run_walk(path, wanted, row.size), expected;
             if (i < (int)all.parts.size() && (int)all.parts[i][0] == wanted)
                 expected = {{all.parts[i]}, {reads += all.reads[i++], 0}};  // braced items run in order
             EXPECT_EQ(one.parts, expected.parts) << "wanted " << wanted;
@@ -129,20 +140,23 @@ TEST(partition_walk, enumerates_and_looks_up_each_layout)
     }
 }
 
-// sfdisk lays the disk out on its own (extended 0x0F in slot 2); the walk must find what it reports.
+// The walk must find what sfdisk reports: on a disk sfdisk lays out on its own (extended 0x0F in slot 2), and on
+// one past 2 TiB (1 << 32 | 0x200 sectors) where a link passes 2^32 sectors.
 TEST(partition_walk, agrees_with_sfdisk)
 {
-    std::string path = write_image({}), script = "label: dos\\n1: start=2048 size=8192 type=7\\n"
+    std::string made = write_image({}), script = "label: dos\\n1: start=2048 size=8192 type=7\\n"
         "3: start=10240 size=40960 type=f\\n4: start=51200 size=4096 type=83\\n5: start=12288 size=4096 type=83\\n"
-        "6: start=18432 size=2048 type=b\\n' | sfdisk -q " + path + " && sfdisk -d " + path;
-    FILE *dump = popen(("printf '" + script).c_str(), "r");
-    std::vector<part> reported;
-    char line[256];
-    for (part p; fgets(line, sizeof line, dump);)  // partition N is "<path>pN"
-        if (sscanf(line, (path + "p%u : start= %u, size= %u, type=%x").c_str(), &p[0], &p[2], &p[3], &p[1]) == 4)
-            reported.push_back({p[0] - 1, p[1], p[2], p[3]});
-    EXPECT_TRUE(pclose(dump) == 0 && reported.size() == 5) << "sfdisk made and listed five partitions";
-    EXPECT_EQ(run_walk(path, 255).parts, reported);
+        "6: start=18432 size=2048 type=b\\n' | sfdisk -q " + made + " && ";
+    for (std::string path : {made, write_image(past_2_tib, 1ull << 32 | 0x200)}) {
+        FILE *dump = popen(((path == made ? "printf '" + script : "") + "sfdisk -d " + path + " 2>&1").c_str(), "r");
+        std::vector<part> reported;
+        char line[256];
+        for (part p; fgets(line, sizeof line, dump);)  // partition N is "<path>pN"
+            if (sscanf(line, (path + "p%u : start= %u, size= %u, type=%x").c_str(), &p[0], &p[2], &p[3], &p[1]) == 4)
+                reported.push_back({p[0] - 1, p[1], p[2], p[3]});
+        EXPECT_TRUE(pclose(dump) == 0 && reported.size() == (path == made ? 5u : 3u)) << "sfdisk listed them";
+        EXPECT_EQ(run_walk(path, 255).parts, reported);
+    }
 }
 
 TEST(sector_layer, seeks_to_2_tib_reads_whole_sectors_stores_the_sector)
