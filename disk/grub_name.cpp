@@ -15,8 +15,21 @@ static union {
     PARTITION_INFORMATION info;
 } grub_name_buffer;
 
-// Opens the volume and asks for its device number and, when extent is given, its extent in bytes.
-static int query_volume(char letter, DWORD *disk, PARTITION_INFORMATION *extent)
+DWORD device_sector_size(HANDLE device)
+{
+    DISK_GEOMETRY geometry;
+    DWORD returned;
+    DWORD size = xdio_sector_size;
+    if (device_io_control(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, NULL, 0, &geometry, sizeof geometry, &returned) &&
+        geometry.BytesPerSector >= size && geometry.BytesPerSector <= xdio_sector_max &&
+        (geometry.BytesPerSector & (geometry.BytesPerSector - 1)) == 0)
+        size = geometry.BytesPerSector;
+    return size;
+}
+
+// Opens the volume and asks for its device number and, when extent is given, its extent in bytes
+// and its disk's sector size.
+static int query_volume(char letter, DWORD *disk, PARTITION_INFORMATION *extent, DWORD *sector_size)
 {
     char *text = grub_name_buffer.text;
     format_text(text, "\\\\.\\%c:", letter);
@@ -30,6 +43,8 @@ static int query_volume(char letter, DWORD *disk, PARTITION_INFORMATION *extent)
                                   sizeof number, &returned) &&
                 (extent == NULL || device_io_control(volume, IOCTL_DISK_GET_PARTITION_INFO, NULL, 0,
                                                      text, sizeof grub_name_buffer, &returned));
+    if (found && extent != NULL)
+        *sector_size = device_sector_size(volume);
     CloseHandle(volume);
     if (!found)
         return volume_not_found;
@@ -41,27 +56,34 @@ static int query_volume(char letter, DWORD *disk, PARTITION_INFORMATION *extent)
 
 int volume_disk_number(char letter, DWORD *disk)
 {
-    return query_volume(letter, disk, NULL);
+    return query_volume(letter, disk, NULL, NULL);
 }
 
 int volume_partition(char letter, DWORD *disk, int *partition)
 {
     PARTITION_INFORMATION extent;
-    int result = query_volume(letter, disk, &extent);
+    DWORD size;
+    int result = query_volume(letter, disk, &extent, &size);
     if (result != volume_found)
         return result;
-    // Whole sectors; a negative extent or one beyond 2^32 sectors never matches below.
-    int64_t start = extent.StartingOffset.QuadPart >> 9;
-    int64_t length = extent.PartitionLength.QuadPart >> 9;
+    // A volume from the disk's first sector on lies in no table: a superfloppy.
+    int64_t start = extent.StartingOffset.QuadPart, length = extent.PartitionLength.QuadPart;
+    if (start < (int64_t)size || length < 0)
+        return volume_not_found;
+    // Whole sectors; an extent beyond 2^32 sectors never matches below.
+    start /= size;
+    length /= size;
 
-    format_text(grub_name_buffer.text, "(hd%d)", (int)*disk);
+    // By its path: the GRUB-style name stops at disk 9.
+    format_text(grub_name_buffer.text, "\\\\.\\PhysicalDrive%lu", (unsigned long)*disk);
     xdio_handle *handle = xdio_open(grub_name_buffer.text, 0);
     if (handle == NULL)
-        return volume_not_found;
+        return volume_not_in_tables;
+    handle->sector_size = size;
     xdio_partition walk;
     walk.number = 255;
     walk.wanted = 255;
-    result = volume_not_found;
+    result = volume_not_in_tables;
     while (result != volume_found && xdio_next_partition(handle, &walk) == 0) {
         if ((int64_t)(uint64_t)walk.start == start && (int64_t)(uint64_t)walk.length == length) {
             *partition = walk.number;
@@ -79,7 +101,8 @@ const char *grub_device_name(char letter)
     int result = volume_partition(letter, &disk, &partition);
     if (result == volume_cannot_open)
         report_api_error("CreateFile");
-    if (result != volume_found)
+    // GRUB's names, and the BIOS disks they stand for, stop at 9.
+    if (result != volume_found || disk > 9)
         return NULL;
     format_text(grub_name_buffer.text, "(hd%u,%u)", (unsigned)disk, (unsigned)partition);
     return grub_name_buffer.text;

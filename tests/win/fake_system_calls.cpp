@@ -3,7 +3,8 @@
 //   ZERKA_FAKE_VOLUMES=<letter>:<key>=<n>,...;...  for the volume "\\.\<letter>:": bus (BusType, 7 is
 //     USB), device and partition (its device number), start and length (its extent in bytes), and
 //     fail_open, fail_property, fail_number, fail_partinfo (the last-error that call fails with);
-//     property_answers=<n>: the first n property queries are answered all the same
+//     property_answers=<n>: the first n property queries are answered all the same; sector (its disk's
+//     BytesPerSector, also on a handle of "\\.\PhysicalDrive<device>")
 //   ZERKA_FAKE_LINKS=<path>[=<tag>];... these files are reparse points, symbolic links unless tagged
 //     otherwise; removing one moves it aside to <path>.link (Wine reports no file links and no tags,
 //     and its delete would remove the target)
@@ -18,6 +19,7 @@
 #include <stdlib.h>
 #include <winioctl.h>
 
+#include <map>
 #include <string>
 
 static std::string listed(const char *name)  // ";entry;entry;...;"
@@ -53,6 +55,7 @@ static long long volume(char letter, const char *key)  // -1 when not configured
 
 static HANDLE handle_of[26];  // the handle open_device gave out last for each volume letter
 static int property_queries[26];
+static std::map<HANDLE, long long> disk_of;  // handles of "\\.\PhysicalDrive<n>"
 
 HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes)
 {
@@ -62,6 +65,8 @@ HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes
     HANDLE handle = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, attributes, nullptr);
     for (HANDLE &h : handle_of) h = h == handle ? nullptr : h;  // a reused value forgets its old letter
     if (letter >= 'A' && letter <= 'Z') handle_of[letter - 'A'] = handle;
+    disk_of.erase(handle);
+    if (!strncmp(path, "\\\\.\\PhysicalDrive", 17)) disk_of[handle] = atoll(path + 17);
     return handle;
 }
 
@@ -69,12 +74,15 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
 {
     char v = 0;
     for (int i = 0; i < 26; i++) v = handle_of[i] == device ? (char)('A' + i) : v;
+    long long sector = v ? volume(v, "sector") : -1;
+    for (char l = 'A'; l <= 'Z' && disk_of.count(device); l++)  // a disk's sectors are its volumes'
+        if (volume(l, "device") == disk_of[device] && volume(l, "sector") > 0) sector = volume(l, "sector");
     bool property = code == IOCTL_STORAGE_QUERY_PROPERTY, number = code == IOCTL_STORAGE_GET_DEVICE_NUMBER;
     long long fail = volume(v, property ? "fail_property" : number ? "fail_number" : "fail_partinfo");
     if (v && property && ++property_queries[v - 'A'] <= volume(v, "property_answers")) fail = 0;
     if (v && fail > 0) return SetLastError((DWORD)fail), FALSE;
-    union { STORAGE_DEVICE_DESCRIPTOR descriptor; STORAGE_DEVICE_NUMBER number; PARTITION_INFORMATION info; }
-        answer = {};
+    union { STORAGE_DEVICE_DESCRIPTOR descriptor; STORAGE_DEVICE_NUMBER number; PARTITION_INFORMATION info;
+            DISK_GEOMETRY geometry; } answer = {};
     DWORD size;
     if (v && property && volume(v, "bus") >= 0) {
         answer.descriptor.Version = answer.descriptor.Size = size = sizeof answer.descriptor;
@@ -86,6 +94,9 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
         answer.info.StartingOffset.QuadPart = volume(v, "start");
         answer.info.PartitionLength.QuadPart = volume(v, "length");
         size = sizeof answer.info;
+    } else if (code == IOCTL_DISK_GET_DRIVE_GEOMETRY && sector > 0) {
+        answer.geometry.BytesPerSector = (DWORD)sector;
+        size = sizeof answer.geometry;
     } else {
         return DeviceIoControl(device, code, in, in_size, out, out_size, returned, nullptr);
     }

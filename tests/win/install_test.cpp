@@ -205,6 +205,13 @@ const row rows[] = {
      .log = two_files + "29=x.sfs 20 31 20 32 20 44 20 45 46 37",
      .files = {{"D:\\zerka\\x.sfs", std::string(300, '\0')}, {disk1, mbr(1, mbr_bin, none)}},
      .setup = put_mbr(1, "", none)},
+    // Disk 1 again, as \\.\PhysicalDrive12, in 4096-byte sectors: its partition 0 at sector 63.
+    {.name = "stick_on_disk_12_of_4096_byte_sectors",
+     .env = with({"ZERKA_FAKE_VOLUMES=D:device=12,start=258048,length=3837952,sector=4096"}),
+     .log = two_files + "31 20 32 20 44 20 45 20 37", .files = {{disk1, mbr(1, mbr_bin, "\x80\0\0")}},
+     .setup = put_mbr(1, "", none)},
+    {.name = "stick_partition_not_in_its_tables", .env = with({"ZERKA_FAKE_VOLUMES=D:device=1,start=32256,length=5"}),
+     .log = two_files + "31 20 32 20 43 48 37", .files = {{disk1, mbr(1, "", none)}}, .setup = put_mbr(1, "", none)},
     // In code page 936: α and Α, я and Я, ａ and Ａ. Extracted flat, the second would replace the first.
     {.name = "greek_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA6\xC1", "\xA6\xA1"}), .log = "21 18 38"},
     {.name = "cyrillic_twins", .env = with({}, {"vmlinuz", "initrd.gz", "\xA7\xF1", "\xA7\xC1"}), .log = "21 18 38"},
