@@ -21,6 +21,13 @@ static void read_choices(install_job *job)
     // Once: a storage query that fails later must not send a fixed partition to the removable
     // set-up, whose syslinux would rewrite that partition's boot sector.
     job->kind = drive_kind(job->drive);
+    if (job->kind != drive_removable && job->kind != drive_fixed) {
+        // Nor one that fails now: the job ends before anything is written.
+        DWORD error = GetLastError();
+        log_formatted(job, load_message(47), job->drive);
+        SetLastError(error);
+        fail_with_system_text(job);
+    }
     const char *path = image_path();
     size_t length = strlen(path);
     if (length >= sizeof job->image)
@@ -71,7 +78,6 @@ static void check_file_system_kind(install_job *job)
 // The listing's file lines into the job's table; the walk cuts the names out in place.
 static void read_files(install_job *job)
 {
-    HANDLE heap = GetProcessHeap();
     int capacity = 0;
     listing_cursor cursor;
     listing_file file;
@@ -80,7 +86,7 @@ static void read_files(install_job *job)
         if (job->file_count == capacity) {
             capacity = capacity == 0 ? 16 : capacity * 2;
             SIZE_T size = capacity * sizeof file;
-            void *grown = job->files == NULL ? HeapAlloc(heap, 0, size) : grow_heap_block(job->files, size);
+            void *grown = grow_heap_block(job->files, size);
             if (grown == NULL)
                 fail_heap_alloc();
             job->files = (listing_file *)grown;

@@ -139,9 +139,9 @@ static char *read_boot_ini(DWORD *length)
     char *text = NULL;
     LARGE_INTEGER size;
     if (GetFileSizeEx(file, &size) && size.QuadPart <= boot_ini_size_limit) {
-        text = (char *)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)size.QuadPart + boot_ini_line_size);
+        text = (char *)grow_heap_block(NULL, (SIZE_T)size.QuadPart + boot_ini_line_size);
         if (text == NULL)
-            fail_api_call("HeapAlloc");
+            fail_heap_alloc();
         if (!ReadFile(file, text, (DWORD)size.QuadPart, length, NULL) || *length != size.QuadPart) {
             HeapFree(GetProcessHeap(), 0, text);
             text = NULL;
@@ -184,6 +184,18 @@ static int replace_boot_ini(const char *text, DWORD length)
     return !done;
 }
 
+// Windows Vista and later start through their own boot manager, which shows boot.ini's entries only
+// behind its entry for an earlier Windows, if it has one. RtlGetVersion tells the true version,
+// where GetVersionEx tells a program without a manifest entry for that Windows an older one.
+static int windows_vista_or_later(void)
+{
+    typedef LONG(WINAPI * get_version)(OSVERSIONINFOW *);
+    get_version get = (get_version)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    return get != NULL && get(&version) == 0 && version.dwMajorVersion >= 6;
+}
+
 static void offer_in_boot_menu(install_job *job)
 {
     log_message(job, 36);
@@ -201,6 +213,9 @@ static void offer_in_boot_menu(install_job *job)
     SetFileAttributesA(boot_ini_path, boot_file_attributes);
     if (!failed) {
         log_message(job, 20);
+        // A dual-boot machine does start it that way: the installation stands, and says where to look.
+        if (windows_vista_or_later())
+            log_message(job, 49);
         progress_set(job, 100);
     }
 }

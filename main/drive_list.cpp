@@ -16,8 +16,10 @@ int drive_kind(char letter)
     UINT type = GetDriveTypeA(name);
     if (type == DRIVE_REMOVABLE)
         return drive_removable;
-    if (type != DRIVE_FIXED)
+    if (type != DRIVE_FIXED) {
+        SetLastError(type == DRIVE_NO_ROOT_DIR ? ERROR_INVALID_DRIVE : ERROR_NOT_SUPPORTED);
         return drive_not_offered;
+    }
 
     char device[text_buffer_size];
     format_text(device, "\\\\.\\%c:", letter);
@@ -35,9 +37,12 @@ int drive_kind(char letter)
     DWORD returned = 0;
     BOOL asked = device_io_control(volume, IOCTL_STORAGE_QUERY_PROPERTY, &query, 12, &answer,
                                    sizeof answer.bytes, &returned);
+    DWORD error = GetLastError();
     CloseHandle(volume);
-    if (!asked)
+    if (!asked) {
+        SetLastError(error);
         return drive_not_offered;
+    }
     // A hard disk on the USB bus is handled as a stick: SYSLINUX, and it may be formatted.
     return (int)answer.descriptor.BusType == bus_type_usb ? drive_removable : drive_fixed;
 }

@@ -19,8 +19,8 @@ DWORD path_attributes(const char *path);
 // The reparse tag of the reparse point at path (FindFirstFileA's dwReserved0), 0 when there is
 // none. Wine reports no tag at all.
 DWORD reparse_tag(const char *path);
-// HeapReAlloc on the process heap. A test can refuse large blocks there, as a full 32-bit
-// address space does: a 64-bit one cannot be filled in a test.
+// HeapReAlloc on the process heap, or HeapAlloc for a null block. A test can refuse large blocks
+// there, as a full 32-bit address space does: a 64-bit one cannot be filled in a test.
 void *grow_heap_block(void *block, SIZE_T size);
 
 // Removes the link at path itself, never what it points to (Wine's DeleteFileA would

@@ -40,7 +40,7 @@ DWORD reparse_tag(const char *path)
 
 void *grow_heap_block(void *block, SIZE_T size)
 {
-    return HeapReAlloc(GetProcessHeap(), 0, block, size);
+    return block == NULL ? HeapAlloc(GetProcessHeap(), 0, size) : HeapReAlloc(GetProcessHeap(), 0, block, size);
 }
 
 BOOL remove_link(const char *path)

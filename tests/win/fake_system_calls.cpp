@@ -12,7 +12,7 @@
 //   ZERKA_FAKE_FILE_SYSTEMS=<letter>:<name>;...  that volume's file system (Wine knows no exFAT); !<n>: the
 //     query fails with last-error n
 //   ZERKA_FAKE_GATE=<path>=<event>  asking for that path's attributes waits for the event first
-//   ZERKA_FAKE_HEAP_LIMIT=<n>       a heap block cannot grow past n bytes
+//   ZERKA_FAKE_HEAP_LIMIT=<n>       a heap block cannot grow past n bytes, nor a new one be larger
 #include "platform/system_calls.h"
 
 #include <shlobj.h>
@@ -141,7 +141,7 @@ void *grow_heap_block(void *block, SIZE_T size)
     char limit[32];
     if (GetEnvironmentVariableA("ZERKA_FAKE_HEAP_LIMIT", limit, sizeof limit) && size > strtoull(limit, nullptr, 0))
         return nullptr;
-    return HeapReAlloc(GetProcessHeap(), 0, block, size);
+    return block ? HeapReAlloc(GetProcessHeap(), 0, block, size) : HeapAlloc(GetProcessHeap(), 0, size);
 }
 
 BOOL remove_link(const char *path)

@@ -141,6 +141,12 @@ std::function<void(installer &)> stop_at(int message, const char *gate, std::fun
     };
 }
 
+void heap_box(installer &app)
+{
+    EXPECT_EQ(take_box(app.pid(), nullptr), "HeapAlloc (8): " + system_text(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(wait_exit(app.process), 3);
+}
+
 // Copies what an installation wrote into C:\boot-proof\<as>\ for the boot tests.
 void keep(const std::string &from, const std::string &as, const std::vector<std::string> &files)
 {
@@ -232,10 +238,7 @@ const row rows[] = {
          std::string text = " 17 17 17 files, 0 folders\r\n:0 1 1 vmlinuz\r\n:0 1 1 initrd.gz\r\n";
          for (char name = 'a'; name < 'p'; name++) text += ":0 1 1 " + std::string(1, name) + "\r\n";
          return text;
-     }()}, .during = [](installer &app) {
-         EXPECT_EQ(take_box(app.pid(), nullptr), "HeapAlloc (8): " + system_text(ERROR_NOT_ENOUGH_MEMORY));
-         EXPECT_EQ(wait_exit(app.process), 3);
-     }},
+     }()}, .during = heap_box},
     {.name = "stop_during_listing", .env = with({"ZERKA_DOUBLE_7Z_L_GATE=list"}), .log = "21 20 38",
      .during = stop_at(21, "list")},
     {.name = "stop_during_chkdsk", .env = with({"ZERKA_DOUBLE_CHKDSK_GATE=chkdsk"}), .log = "21 20 23 20 38",
@@ -326,6 +329,17 @@ const row rows[] = {
          old_loader();
          write_file("C:\\boot.ini.before-zerka", boot_ini), write_file("C:\\boot.ini", boot_ini + ini_line);
      }},
+    // The storage query fails already when the job reads E:'s kind: taken for a stick, E: would get syslinux.
+    {.name = "hard_disk_whose_kind_cannot_be_read", .env = with({fixed_e + ",fail_property=21,property_answers=3"}),
+     .log = "47 18 $e21 $crlf 38", .files = {{"E:\\zerka", absent}, {"C:\\GRLDR", absent}}, .drive = 'E'},
+    // Windows 7 (Wine's own default) with an earlier XP's boot.ini: the entry shows behind the earlier Windows.
+    {.name = "hard_disk_on_windows_7", .env = with({fixed_e}),
+     .log = two_files + "33 20 29C=GRLDR 20 34 20 36 20 49 37",
+     .files = {{"C:\\boot.ini", boot_ini_5}}, .exe = "C:\\zerka-win7\\zerka-installer-win7.exe", .drive = 'E'},
+    {.name = "hard_disk_boot_ini_beyond_the_heap", .env = with({fixed_e, "ZERKA_FAKE_HEAP_LIMIT=4096"}), .drive = 'E',
+     .setup = [] { write_file("C:\\boot.ini", boot_ini + std::string(8192, ' ')),
+                   SetFileAttributesA("C:\\boot.ini", 7); },
+     .during = heap_box},
     // As on Windows Vista and later: nothing is written that could not be finished.
     {.name = "hard_disk_without_boot_ini", .env = with({fixed_e}), .log = "36 35 38",
      .files = {{"C:\\menu.lst", absent}, {"C:\\GRLDR", absent}, {"E:\\zerka", absent}}, .drive = 'E',
@@ -364,7 +378,8 @@ class Install : public testing::TestWithParam<row> {
     void SetUp() override
     {
         if (texts.empty()) texts = {{"$crlf", "\r\n"}, {"$e2", system_text(ERROR_FILE_NOT_FOUND)},
-            {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$e32", system_text(ERROR_SHARING_VIOLATION)},
+            {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$e21", system_text(ERROR_NOT_READY)},
+            {"$e32", system_text(ERROR_SHARING_VIOLATION)},
             {"$warning", "warning\r\n"}, {"$sys_error", "cannot open D:\r\n"},
             {"$no_totals", listing(boot_files, 300, false)},
             {"$broken", captured(INSTALLER_DIR "\\7z.exe l \"" IMAGES "broken.iso\" *.sfs vmlinuz initrd.gz")},
