@@ -57,7 +57,13 @@ static int copy_efi_file(install_job *job, const char *name)
         CreateDirectoryA(path, NULL);
     }
     format_text(path, "%c:\\%s", job->drive, source);
-    if (remove_link_at(path) || !CopyFileA(source, path, FALSE)) {
+    int failed = remove_link_at(path);
+    if (!failed) {
+        // Another tool may have left it read-only or hidden, which CopyFile refuses to replace.
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        failed = !CopyFileA(source, path, FALSE);
+    }
+    if (failed) {
         fail_with_system_text(job);
         return 1;
     }

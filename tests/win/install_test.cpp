@@ -173,12 +173,16 @@ const row rows[] = {
      .exe = TESTBED_EXE, .bar = 100, .setup = [] {
          write_file("D:\\syslinux.cfg", "old"), CreateDirectoryA("D:\\zerka", nullptr);
          write_file("D:\\zerka\\vmlinuz", "old"), put_mbr(2, "", none)();
+         CreateDirectoryA("D:\\EFI", nullptr), CreateDirectoryA("D:\\EFI\\BOOT", nullptr);  // another tool's loader
+         write_file("D:\\EFI\\BOOT\\BOOTX64.EFI", "old"), SetFileAttributesA("D:\\EFI\\BOOT\\BOOTX64.EFI", 3);
      },
      .during = [](installer &app) {
          ASSERT_TRUE(app.log_ends_with(msg(32)));
          EXPECT_EQ(app.bar(), 95);
          open_gate("syslinux");
          ASSERT_TRUE(app.finish());  // kept for the boot tests (boot.* in CTest) to start in QEMU
+         // Windows refuses to replace it while it is read-only or hidden; Wine replaces it and keeps its attributes.
+         EXPECT_EQ(GetFileAttributesA("D:\\EFI\\BOOT\\BOOTX64.EFI") & 3, 0u);
          keep("D:\\", "usb", {"syslinux.cfg", "zerka\\vmlinuz", "zerka\\initrd.gz", "zerka\\zerka_100.sfs",
                                "EFI\\BOOT\\BOOTX64.EFI", "EFI\\BOOT\\BOOTIA32.EFI", "EFI\\BOOT\\grub.cfg"});
      }},
