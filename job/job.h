@@ -18,6 +18,7 @@ struct install_job {
     int file_count;
     long long total_size;        // bytes named by the listing's totals line
     long long copied_size;       // bytes extracted whose size matched the listing
+    HANDLE volatile reading_tool;  // while chkdsk runs: a handle that may end it (it only reads)
 };
 
 // Reporting of the worker; from either thread, through synchronous window messages.

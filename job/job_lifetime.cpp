@@ -2,6 +2,7 @@
 
 #include "job/phase_common.h"
 #include "messages/messages.h"
+#include "platform/system_calls.h"
 
 install_job *job_create(void)
 {
@@ -25,39 +26,66 @@ void job_release(install_job *job)
 }
 
 // Only the user-interface thread starts workers and waits for them: no lock.
-static HANDLE *workers;
+struct kept_worker {
+    HANDLE thread;
+    install_job *job;  // held while kept
+};
+static kept_worker *workers;
 static int worker_count;
 static int worker_capacity;
 
-void job_keep_worker(HANDLE thread)
+// Ended workers need no waiting for.
+static void forget_ended_workers(void)
 {
-    // Ended workers need no waiting for.
     int kept = 0;
     for (int i = 0; i < worker_count; i++) {
-        if (WaitForSingleObject(workers[i], 0) == WAIT_OBJECT_0)
-            CloseHandle(workers[i]);
-        else
+        if (WaitForSingleObject(workers[i].thread, 0) == WAIT_OBJECT_0) {
+            CloseHandle(workers[i].thread);
+            job_release(workers[i].job);
+        } else {
             workers[kept++] = workers[i];
+        }
     }
     worker_count = kept;
+}
+
+void job_keep_worker(HANDLE thread, install_job *job)
+{
+    forget_ended_workers();
     if (worker_count == worker_capacity) {
         int capacity = worker_capacity == 0 ? 4 : worker_capacity * 2;
-        SIZE_T size = capacity * sizeof *workers;
-        HANDLE heap = GetProcessHeap();
-        void *grown = workers == NULL ? HeapAlloc(heap, 0, size) : HeapReAlloc(heap, 0, workers, size);
+        void *grown = grow_heap_block(workers, capacity * sizeof *workers);
         if (grown == NULL)
             fail_heap_alloc();
-        workers = (HANDLE *)grown;
+        workers = (kept_worker *)grown;
         worker_capacity = capacity;
     }
-    workers[worker_count++] = thread;
+    job_hold(job);
+    workers[worker_count].thread = thread;
+    workers[worker_count++].job = job;
+}
+
+int workers_running(void)
+{
+    forget_ended_workers();
+    return worker_count > 0;
+}
+
+void end_reading_tools(void)
+{
+    for (int i = 0; i < worker_count; i++) {
+        // Whoever takes the handle out closes it: the worker once the tool has ended, or this.
+        HANDLE tool = InterlockedExchangePointer(&workers[i].job->reading_tool, NULL);
+        if (tool != NULL) {
+            TerminateProcess(tool, 1);
+            CloseHandle(tool);
+        }
+    }
 }
 
 void wait_for_workers(void)
 {
-    for (int i = 0; i < worker_count; i++) {
-        WaitForSingleObject(workers[i], INFINITE);
-        CloseHandle(workers[i]);
-    }
-    worker_count = 0;
+    for (int i = 0; i < worker_count; i++)
+        WaitForSingleObject(workers[i].thread, INFINITE);
+    forget_ended_workers();
 }

@@ -146,7 +146,8 @@ static void check_file_system(install_job *job)
         fail_text_too_long(job);
         return;
     }
-    DWORD exit_code = run_and_wait(program, command);
+    // It only reads (no /F): Exit may end it rather than wait for a large drive.
+    DWORD exit_code = run_and_wait(program, command, &job->reading_tool);
     int failed = 0;
     if (exit_code == 0) {
         log_message(job, 20);

@@ -82,7 +82,7 @@ static void initialise(HWND dialog, install_job *job)
     HANDLE worker = CreateThread(NULL, 0, install_worker, job, 0, NULL);
     if (worker == NULL)
         fail_api_call("CreateThread");
-    job_keep_worker(worker);
+    job_keep_worker(worker, job);
 }
 
 INT_PTR CALLBACK progress_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)

@@ -2,6 +2,7 @@
 
 #include "disk/drive_log.h"
 #include "job/job.h"
+#include "job/job_lifetime.h"
 #include "main/drive_list.h"
 #include "main/picture_link.h"
 #include "main/path_elision.h"
@@ -141,6 +142,25 @@ static void drive_list_changed(HWND dialog, int notification)
     }
 }
 
+enum { finishing_timer = 1 };
+
+// A worker may outlive its closed dialog. Its chkdsk only reads and is ended; a step that writes
+// (syslinux, a boot file) is finished, while the window, disabled, says so: the program never
+// runs on unseen, where a second start could work on the same drive. After a fatal error the
+// process ends as it is.
+static void end_program(HWND dialog)
+{
+    end_reading_tools();
+    if (fatal_error_reported() || !workers_running()) {
+        EndDialog(dialog, 0);
+        return;
+    }
+    SetWindowTextA(dialog, load_message(50));
+    EnableWindow(dialog, FALSE);
+    // Again on each tick: a chkdsk started meanwhile is ended too.
+    SetTimer(dialog, finishing_timer, 100, NULL);
+}
+
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
     (void)lparam;
@@ -148,7 +168,11 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
     case WM_INITDIALOG:
         return initialise(dialog);
     case WM_CLOSE:
-        EndDialog(dialog, 0);
+        end_program(dialog);
+        return TRUE;
+    case WM_TIMER:
+        if (wparam == finishing_timer)
+            end_program(dialog);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
@@ -164,7 +188,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         case IDC_START:
             return start(dialog);
         case IDC_EXIT:
-            EndDialog(dialog, 0);
+            end_program(dialog);
             break;
         }
         return TRUE;

@@ -16,8 +16,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     InitCommonControlsEx(&controls);
     app_instance = instance;
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, main_dialog_proc, 0);
-    // After a fatal error the process ends as it is. Otherwise a worker may outlive its closed
-    // dialog, and the process must not end under it.
+    // After a fatal error the process ends as it is. Otherwise the main dialog ended once every
+    // worker had.
     if (fatal_error_reported())
         return exit_api_failure;
     wait_for_workers();

@@ -85,7 +85,7 @@ char *read_all(HANDLE read_end)
     return text;
 }
 
-DWORD run_and_wait(const char *program, char *command_line)
+DWORD run_and_wait(const char *program, char *command_line, HANDLE volatile *running)
 {
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
@@ -98,7 +98,15 @@ DWORD run_and_wait(const char *program, char *command_line)
                         &startup, &process))
         fail_api_call("CreateProcess");
 
-    return finish_child(&process);
+    HANDLE copy;
+    if (running != NULL && DuplicateHandle(GetCurrentProcess(), process.hProcess, GetCurrentProcess(), &copy,
+                                           PROCESS_TERMINATE, FALSE, 0))
+        InterlockedExchangePointer(running, copy);
+    DWORD exit_code = finish_child(&process);
+    HANDLE left = running != NULL ? InterlockedExchangePointer(running, NULL) : NULL;
+    if (left != NULL)
+        CloseHandle(left);
+    return exit_code;
 }
 
 DWORD finish_child(PROCESS_INFORMATION *process_info)

@@ -12,8 +12,10 @@ HANDLE run_captured(const char *program, char *command_line, PROCESS_INFORMATION
 // Reads the pipe to its end into a process-heap text (free with HeapFree), closes it.
 char *read_all(HANDLE read_end);
 
-// Starts a hidden child in its own console, waits for it and returns its exit code.
-DWORD run_and_wait(const char *program, char *command_line);
+// Starts a hidden child in its own console, waits for it and returns its exit code. With running
+// given, *running holds a handle of the child that can end it, while it runs; whoever takes the
+// handle out (this, once the child has ended, or another thread to end it) closes it.
+DWORD run_and_wait(const char *program, char *command_line, HANDLE volatile *running = NULL);
 
 // Waits for a started child to end, returns its exit code (fatal if it cannot be read)
 // and closes its thread and process handles.

@@ -141,6 +141,23 @@ std::function<void(installer &)> stop_at(int message, const char *gate, std::fun
     };
 }
 
+// Closes the job and presses Exit while a tool runs (its READY event is up): one that only reads (chkdsk) or a
+// 7z cut short ends; one that writes (syslinux, let go through its gate) is waited for, with the window saying so.
+std::function<void(installer &)> exit_during(const char *tool, const char *gate = nullptr)
+{
+    return [=](installer &app) {
+        ASSERT_TRUE(wait_until([=] { return running(tool); }));
+        PostMessageA(app.progress, WM_CLOSE, 0, 0);
+        PostMessageA(app.main, WM_COMMAND, IDC_EXIT, 0);  // handled right after the close
+        if (gate) {
+            EXPECT_TRUE(wait_until([&] { return text_of(app.main) == msg(50) && IsWindowVisible(app.main); }));
+            EXPECT_TRUE(running(tool));
+            open_gate(gate);
+        }
+        EXPECT_EQ(wait_exit(app.process), 0);
+        EXPECT_FALSE(running(tool));  // the program ended only after its worker had ended
+    };
+}
 void heap_box(installer &app)
 {
     EXPECT_EQ(take_box(app.pid(), nullptr), "HeapAlloc (8): " + system_text(ERROR_NOT_ENOUGH_MEMORY));
@@ -257,13 +274,11 @@ const row rows[] = {
          EXPECT_TRUE(wait_until([] { return !running("extracting"); }));  // 7z ended, not left behind
      }},
     {.name = "exit_after_close_during_extraction",
-     .env = with({"ZERKA_DOUBLE_7Z_E_READY=exiting", "ZERKA_DOUBLE_7Z_E_GATE=no"}), .during = [](installer &app) {
-         ASSERT_TRUE(wait_until([] { return running("exiting"); }));
-         PostMessageA(app.progress, WM_CLOSE, 0, 0);
-         PostMessageA(app.main, WM_COMMAND, IDC_EXIT, 0);  // handled right after the close
-         EXPECT_EQ(wait_exit(app.process), 0);
-         EXPECT_FALSE(running("exiting"));  // the program ended only after its worker had ended 7z
-     }},
+     .env = with({"ZERKA_DOUBLE_7Z_E_READY=exiting", "ZERKA_DOUBLE_7Z_E_GATE=no"}), .during = exit_during("exiting")},
+    {.name = "exit_after_close_during_chkdsk", .env = with({"ZERKA_DOUBLE_CHKDSK_READY=checking",
+      "ZERKA_DOUBLE_CHKDSK_GATE=no"}), .during = exit_during("checking")},
+    {.name = "exit_after_close_during_syslinux", .env = with({"ZERKA_DOUBLE_SYSLINUX_READY=installing",
+      "ZERKA_DOUBLE_SYSLINUX_GATE=installed"}), .during = exit_during("installing", "installed")},
     {.name = "stop_during_syslinux", .env = with({"ZERKA_DOUBLE_SYSLINUX_GATE=sys"}),
      .log = two_files + "31 20 32 20 38", .bar = 100, .during = stop_at(32, "sys")},
     {.name = "syslinux_fails", .env = with({"ZERKA_DOUBLE_SYSLINUX_EXIT=1",
