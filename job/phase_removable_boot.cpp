@@ -1,12 +1,11 @@
 // Boot set-up of a removable drive: syslinux.cfg from beside the installer to the drive's
 // root and the UEFI loaders to X:\EFI\BOOT\, the SYSLINUX installer run on the drive, then what
 // a BIOS needs in sector 0 of a partitioned stick.
-#include <ctype.h>
 #include <string.h>
 
 #include "disk/boot_record.h"
 #include "disk/grub_name.h"
-#include "disk/xdio.h"
+#include "disk/sector_zero.h"
 #include "job/job.h"
 #include "job/phase_common.h"
 #include "messages/format_text.h"
@@ -121,48 +120,6 @@ static int load_boot_code(uint8_t code[boot_code_size])
     return 0;
 }
 
-// Reads sector 0 of physical disk number disk, or writes it. 0 when done; else 1, the last
-// error saying why.
-static int transfer_sector_0(DWORD disk, uint8_t sector[xdio_sector_size], int write)
-{
-    char name[text_buffer_size];
-    format_text(name, "(hd%d)", (int)disk);
-    xdio_handle *handle = xdio_open(name, write);
-    if (handle == NULL)
-        return 1;
-    SetLastError(0);
-    int failed = write ? xdio_write(handle, sector, 1) : xdio_read(handle, sector, 1);
-    DWORD error = GetLastError();
-    xdio_close(handle);
-    // A short transfer leaves no error of its own.
-    if (failed)
-        SetLastError(error != 0 ? error : write ? ERROR_WRITE_FAULT : ERROR_READ_FAULT);
-    return failed;
-}
-
-// Writes sector 0 and reads it back through a handle of its own.
-static int write_sector_0(DWORD disk, uint8_t sector[xdio_sector_size])
-{
-    uint8_t check[xdio_sector_size];
-    if (transfer_sector_0(disk, sector, 1) || transfer_sector_0(disk, check, 0))
-        return 1;
-    if (memcmp(check, sector, sizeof check) == 0)
-        return 0;
-    SetLastError(ERROR_WRITE_FAULT);
-    return 1;
-}
-
-// The disk that holds the system, or that cannot be told apart from it, is never written.
-static int is_system_disk(DWORD disk)
-{
-    char folder[MAX_PATH];
-    UINT length = GetSystemDirectoryA(folder, sizeof folder);
-    DWORD system_disk;
-    return length < 2 || length >= sizeof folder || folder[1] != ':' ||
-           volume_disk_number((char)toupper((unsigned char)folder[0]), &system_disk) != volume_found ||
-           system_disk == disk;
-}
-
 // A BIOS starts a partitioned stick only through boot code in sector 0 and an active primary
 // entry. What is missing is added; code or an active entry already there (a USB hard disk may
 // carry its owner's boot manager) stays. A volume outside an MBR table (a superfloppy, a GPT
@@ -173,10 +130,10 @@ static void update_boot_record(install_job *job)
     int partition;
     if (volume_partition(job->drive, &disk, &partition) != volume_found || is_system_disk(disk))
         return;
-    uint8_t code[boot_code_size], sector[xdio_sector_size];
+    uint8_t code[boot_code_size], sector[sector_zero_max];
     int have_code = load_boot_code(code) == 0;
-    DWORD code_error = GetLastError();
-    if (transfer_sector_0(disk, sector, 0)) {
+    DWORD code_error = GetLastError(), size;
+    if (sector_zero_read(disk, sector, &size)) {
         DWORD error = GetLastError();
         log_message(job, 43);
         SetLastError(error);
@@ -194,7 +151,7 @@ static void update_boot_record(install_job *job)
         }
         if (change == boot_record_no_code)
             SetLastError(code_error);
-        if (change == boot_record_no_code || write_sector_0(disk, sector)) {
+        if (change == boot_record_no_code || sector_zero_write(disk, sector, size)) {
             fail_with_system_text(job);
             return;
         }
