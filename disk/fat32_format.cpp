@@ -24,7 +24,7 @@ static void put32(uint8_t *at, uint32_t value)
     put16(at + 2, value >> 16);
 }
 
-// Sectors per cluster by volume size (the specification's table for 512-byte sectors; above
+// Sectors per cluster by volume size (Microsoft's table for 512-byte sectors; above
 // 32 GiB Windows takes 32 KiB clusters too).
 static uint32_t cluster_sectors_for(uint64_t sectors)
 {
@@ -46,7 +46,7 @@ int fat32_plan(uint64_t size, uint64_t start, uint32_t sector_size, uint32_t ali
     if (sectors > UINT32_MAX || hidden > UINT32_MAX)
         return fat32_too_large;
     uint32_t cluster = cluster_sectors_for(sectors);
-    // The specification's FAT size with the fewest reserved sectors: enough for every layout that
+    // Microsoft's FAT size with the fewest reserved sectors: enough for every layout that
     // reserves more, as the alignment below does.
     uint64_t per_sector = (256ull * cluster + 2) / 2;
     uint64_t fat = (sectors > min_reserved ? sectors - min_reserved + per_sector - 1 : 0) / per_sector;
