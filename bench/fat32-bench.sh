@@ -41,5 +41,6 @@ for size in 64000000000 256000000000; do
   ours=$last_median
   run installer_unaligned "$size" "$work/fat32_bench" "$img" "$size" $start 512
   run mkfs.fat "$size" mkfs.fat -F 32 -n ZERKA "$img"
-  awk -v a="$ours" -v b="$last_median" 'BEGIN { printf "time installer_aligned / mkfs.fat: %.2f\n", a / (b > 0 ? b : 1) }' 
+  awk -v a="$ours" -v b="$last_median" \
+    'BEGIN { printf "time installer_aligned / mkfs.fat: %.2f\n", a / (b > 0 ? b : 1) }' 
 done

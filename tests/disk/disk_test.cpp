@@ -286,10 +286,13 @@ static int to_image(void *context, uint32_t sector, const uint8_t *data, uint32_
 TEST(fat32, layouts_by_size_judged_by_fsck)
 {
     const uint64_t G = 1000000000, Gi = 1ull << 30, T = 1ull << 40, sticks = 2048 * 512;
-    const struct { const char *name; uint64_t size, start; uint32_t sector, cluster; int verdict; bool fsck; } rows[] = {
+    const struct { const char *name; uint64_t size, start; uint32_t sector, cluster; int verdict; bool fsck; }
+    rows[] = {
         {"32_gib_and_a_sector", 32 * Gi + 512, sticks, 512, 64, fat32_ok, true},
-        {"64_gb", 64 * G, sticks, 512, 64, fat32_ok, true}, {"128_gb_odd_start", 128 * G, 63 * 512, 512, 64, fat32_ok, true},
-        {"256_gb", 256 * G, sticks, 512, 64, fat32_ok, true}, {"2_tib_less_a_sector", 2 * T - 512, 0, 512, 64, fat32_ok},
+        {"64_gb", 64 * G, sticks, 512, 64, fat32_ok, true},
+        {"128_gb_odd_start", 128 * G, 63 * 512, 512, 64, fat32_ok, true},
+        {"256_gb", 256 * G, sticks, 512, 64, fat32_ok, true},
+        {"2_tib_less_a_sector", 2 * T - 512, 0, 512, 64, fat32_ok},
         {"2_tib", 2 * T, 0, 512, 0, fat32_too_large}, {"start_past_2_tib", 64 * G, 2 * T, 512, 0, fat32_too_large},
         {"4096_byte_sectors", 64 * G, sticks, 4096, 0, fat32_sector_size}, {"8_gb", 8 * Gi, sticks, 512, 8, fat32_ok},
         {"too_few_clusters", 32 * 1000 * 1000, sticks, 512, 0, fat32_too_small},
@@ -317,7 +320,8 @@ TEST(fat32, layouts_by_size_judged_by_fsck)
         FILE *fsck = popen(("fsck.fat -n " + path + " 2>&1").c_str(), "r");
         for (char line[256]; fgets(line, sizeof line, fsck);) out += line;
         EXPECT_EQ(pclose(fsck), 0) << out;
-        EXPECT_NE(out.find("\n" + path + ": 1 files, 1/" + std::to_string(l.clusters) + " clusters\n"), out.npos) << out;
+        std::string count = "\n" + path + ": 1 files, 1/" + std::to_string(l.clusters) + " clusters\n";
+        EXPECT_NE(out.find(count), out.npos) << out;
         close(image.fd);
     }
 }

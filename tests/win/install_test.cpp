@@ -304,7 +304,8 @@ const row rows[] = {
      .files = {{"\\\\.\\S:", std::string(512, '\0')}, untouched[1]}, .drive = 'S', .format = true,
      .during = answer(IDYES)},
     // Judged by format.big_stick, started by boot.big_stick_*. Wine's mount manager keeps the file system it saw first.
-    {.name = "big_stick_made_fat32_and_installed", .env = {stick(), "ZERKA_FAKE_FILE_SYSTEMS=S:FAT32"}, .log = "55 20 59 20 " + small_files + efi_and_mbr,
+    {.name = "big_stick_made_fat32_and_installed", .env = {stick(), "ZERKA_FAKE_FILE_SYSTEMS=S:FAT32"},
+     .log = "55 20 59 20 " + small_files + efi_and_mbr,
      .files = {{disk(2), [] { std::string s = sector_0(disk(2)).replace(0, 440, mbr_bin);
          return s[446] = '\x80', s[450] = 0x0C, s; }()}}, .exe = TESTBED_EXE, .drive = 'S', .bar = 100, .format = true,
      .during = answer(IDYES)},
