@@ -36,3 +36,12 @@ int boot_record_next_change(uint8_t sector[512], int partition, const uint8_t *c
     entry[0] = boot_flag_active;
     return boot_record_active;
 }
+
+int boot_record_fat32_type(uint8_t sector[512], int partition)
+{
+    if (sector[510] != 0x55 || sector[511] != 0xAA || partition < 0 || partition > 3) return 0;
+    uint8_t *type = sector + table_offset + partition * entry_size + 4;
+    if (*type == 0 || *type == 0x0B || *type == partition_type_fat32) return 0;
+    *type = partition_type_fat32;
+    return 1;
+}

@@ -20,3 +20,10 @@ enum boot_record_change {
 // Nothing but the code area and the target's boot flag ever changes; a sector without 0x55AA or
 // whose target slot is empty is left alone, and so is any present code or active flag.
 int boot_record_next_change(uint8_t sector[512], int partition, const uint8_t *code);
+
+enum { partition_type_fat32 = 0x0C };  // FAT32 reached by LBA
+
+// Gives the target's primary entry the type 0x0C unless it holds a FAT32 type already (0x0B,
+// 0x0C); 1 when it changed. Nothing else changes; a sector without 0x55AA, an empty slot and a
+// logical target (its type lies in an extended boot record) are left alone.
+int boot_record_fat32_type(uint8_t sector[512], int partition);

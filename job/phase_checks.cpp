@@ -3,6 +3,10 @@
 #include <limits.h>
 #include <string.h>
 
+#include "disk/boot_record.h"
+#include "disk/grub_name.h"
+#include "disk/sector_zero.h"
+#include "disk/volume_format.h"
 #include "job/job.h"
 #include "job/listing.h"
 #include "job/phase_common.h"
@@ -36,7 +40,7 @@ static void read_choices(install_job *job)
     job->image[length] = '\0';
 }
 
-static void format_target(install_job *job)
+static void format_with_dialog(install_job *job)
 {
     if (log_formatted(job, load_message(17), job->drive))
         return;
@@ -50,6 +54,111 @@ static void format_target(install_job *job)
     } else {
         log_message(job, 20);
     }
+}
+
+// A new serial from the clock, and the time of the label's entry, as a format gives them.
+static void stamp(fat32_identity *identity)
+{
+    SYSTEMTIME now;
+    FILETIME tick;
+    GetLocalTime(&now);
+    GetSystemTimeAsFileTime(&tick);
+    identity->serial = tick.dwLowDateTime ^ tick.dwHighDateTime ^ GetTickCount();
+    identity->date = (uint16_t)((now.wYear - 1980) << 9 | now.wMonth << 5 | now.wDay);
+    identity->time = (uint16_t)(now.wHour << 11 | now.wMinute << 5 | now.wSecond / 2);
+}
+
+// The box that must say yes before anything is written (No is its default): the drive, its label
+// and its size in GB, as sticks are sold.
+static int erase_confirmed(install_job *job, const char *label, uint64_t size)
+{
+    char text[text_buffer_size];
+    unsigned gb = (unsigned)((size + 500000000) / 1000000000);
+    if (!text_fits(format_text(text, load_message(54), job->drive, label, gb)))
+        return 0;
+    return MessageBoxA(job->dialog, text, load_message(14), MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
+}
+
+// A volume in an MBR partition of another type (exFAT's 0x07) gets FAT32's type in sector 0, and
+// nothing else there changes: firmware and other systems go by it.
+static void set_partition_type(install_job *job, DWORD disk, int partition)
+{
+    uint8_t sector[sector_zero_max];
+    DWORD size;
+    if (sector_zero_read(disk, sector, &size)) {
+        DWORD error = GetLastError();
+        log_message(job, 43);
+        SetLastError(error);
+        fail_with_system_text(job);
+        return;
+    }
+    if (!boot_record_fat32_type(sector, partition))
+        return;
+    log_message(job, 59);
+    if (sector_zero_write(disk, sector, size)) {
+        fail_with_system_text(job);
+        return;
+    }
+    log_message(job, 20);
+}
+
+// Above 32 GiB Windows' format dialog offers no FAT32, the one file system that both SYSLINUX
+// and UEFI firmware read: the installer makes it itself, once the user has said yes.
+static void format_fat32(install_job *job, uint64_t size, uint64_t start)
+{
+    if (log_formatted(job, load_message(55), job->drive))
+        return;
+    DWORD sector_size, disk;
+    if (volume_sector_size(job->drive, &sector_size)) {
+        fail_with_system_text(job);
+        return;
+    }
+    fat32_layout layout;
+    int verdict = fat32_plan(size, start, sector_size, 1 << 20, &layout);
+    if (verdict != fat32_ok || volume_disk_number(job->drive, &disk) != volume_found || is_system_disk(disk)) {
+        if (verdict == fat32_sector_size)
+            log_formatted(job, load_message(56), (unsigned)sector_size);
+        else
+            log_message(job, verdict == fat32_ok ? 60 : 57);
+        job_fail(job);
+        return;
+    }
+    int partition, in_table = volume_partition(job->drive, &disk, &partition) == volume_found;
+    char root[4] = {job->drive, ':', '\\', '\0'}, old_label[MAX_PATH + 1] = "";
+    fat32_identity identity;
+    GetVolumeInformationA(root, old_label, sizeof old_label, NULL, NULL, NULL, NULL, 0);
+    if (fat32_label(old_label, identity.label))
+        fat32_label("ZERKA", identity.label);
+    if (!erase_confirmed(job, old_label, size)) {
+        log_message(job, 19);
+        job_fail(job);
+        return;
+    }
+    stamp(&identity);
+    HANDLE volume = volume_open_locked(job->drive);
+    if (volume == INVALID_HANDLE_VALUE) {
+        fail_with_system_text(job);
+        return;
+    }
+    if (volume_write_fat32(volume, &layout, &identity)) {
+        fail_with_system_text(job);
+        log_message(job, 58);
+    } else {
+        log_message(job, 20);
+        if (in_table)
+            set_partition_type(job, disk, partition);
+    }
+    // Windows mounts what was written once the handle is gone.
+    CloseHandle(volume);
+}
+
+static void format_target(install_job *job)
+{
+    uint64_t size, start;
+    if (job->kind == drive_removable && volume_extent(job->drive, &size, &start) == 0 && size > (32ull << 30))
+        format_fat32(job, size, start);
+    else
+        format_with_dialog(job);
 }
 
 // UEFI firmware reads FAT only, and SYSLINUX installs on no exFAT: a removable target with

@@ -1,14 +1,17 @@
 #pragma once
 #include <windows.h>
 
-// The few system calls that Wine cannot answer as real Windows does (the storage queries, the
-// shell's format dialog, links, a volume's file system). The product links
+// The few system calls that Wine cannot answer as real Windows does (the storage queries, a
+// volume's partition information, geometry and dismount, the shell's format dialog, links, a
+// volume's file system). The product links
 // system_calls_real.cpp, which calls the system directly; the Wine test bed links a double that
 // can answer for chosen paths.
 
 HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes);
 BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void *out,
                        DWORD out_size, DWORD *returned);
+// WriteFile on a device opened by open_device: a test can make a write fail half-way through a format.
+BOOL write_device(HANDLE device, const void *data, DWORD size, DWORD *written);
 int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options);
 // The name of the file system of the volume at root ("FAT", "FAT32", "exFAT", "NTFS"), as
 // GetVolumeInformationA gives it. Wine knows no exFAT.

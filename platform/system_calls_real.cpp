@@ -13,6 +13,11 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
     return DeviceIoControl(device, code, in, in_size, out, out_size, returned, NULL);
 }
 
+BOOL write_device(HANDLE device, const void *data, DWORD size, DWORD *written)
+{
+    return WriteFile(device, data, size, written, NULL);
+}
+
 int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)
 {
     return (int)SHFormatDrive(owner, drive, format_id, options);

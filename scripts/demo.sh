@@ -34,7 +34,7 @@ echo "== the image C:\\images\\small.iso: Debian's kernel as vmlinuz, a test ini
 
 echo "== installing onto D: with C:\\zerka-installer\\zerka-installer-testbed.exe and the real 7-Zip"
 echo "   That is the installer linked with the test layer, which tells it that D: is partition 1 of the"
-echo "   blank stick image behind \\\\.\\PhysicalDrive2: the installer writes that stick's master boot"
+echo "   blank stick image behind \\\\.\\PhysicalDrive3: the installer writes that stick's master boot"
 echo "   record. Stand-ins: Wine has no chkdsk, and its folder-backed D: has no boot sector for"
 echo "   syslinux.exe to write: those two steps run tests/win/tool_double.exe, which ends with 0. The"
 echo "   boot sector is written below by Debian's Linux syslinux, the same SYSLINUX version."
@@ -54,7 +54,7 @@ convert "$WINEPREFIX/drive_c/progress.bmp" "$build/progress-dialog.png" 2>/dev/n
 [ "$status" = 0 ] || { echo "== the installation failed ($status)"; exit "$status"; }
 
 echo "== starting D: as a USB stick in QEMU, from the master boot record the installer wrote (about 20 s)"
-"$root/scripts/boot-usb.sh" "$state/drives/d" fat32 "$state/disks/disk2.img"
+"$root/scripts/boot-usb.sh" "$state/drives/d" fat32 "$state/disks/disk3.img"
 echo "== the installed drive starts zerka's kernel with its own initrd"
 printf '== starting it on a UEFI computer (64-bit OVMF in QEMU, about 30 s): '
 "$root/scripts/boot-uefi.sh" "$state/drives/d" x64

@@ -14,7 +14,7 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       x11-utils
       nasm gcc-multilib libc6-dev-i386 uuid-dev libext2fs-dev
       grub-pc-bin grub-common grub-efi-amd64-bin grub-efi-ia32-bin ovmf ovmf-ia32
-      syslinux syslinux-common mtools dosfstools cpio qemu-system-x86 unzip)
+      syslinux syslinux-common mtools dosfstools exfatprogs cpio qemu-system-x86 unzip)
 
 missing=()
 for p in "${pkgs[@]}"; do

@@ -137,7 +137,9 @@ zerka U盘/硬盘安装程序 $version
 选择 ISO 镜像和目标盘符，按“开始”：程序检查镜像、目标盘的文件系统和剩余空间，
 把内核 vmlinuz、初始内存盘 initrd.gz 和 *.sfs 解压到目标盘的 zerka\\ 目录，
 然后安装引导程序：
-- U 盘（可移动盘）：U 盘必须是 FAT 格式（最好是 FAT32），否则请勾选“安装前格式化”；
+- U 盘（可移动盘）：U 盘必须是 FAT 格式（最好是 FAT32），否则请勾选“安装前格式化”：
+  32GB 及以下的 U 盘在 Windows 的格式化窗口中选择 FAT32；更大的 U 盘（最大 2TB）
+  由程序在您确认后自己格式化为 FAT32（快速格式化，盘上的数据全部清除）；
   程序把 syslinux.cfg 复制到盘的根目录，把 UEFI 引导程序复制到 EFI\\BOOT\\ 目录，
   运行 syslinux；如果 U 盘有分区表，而主引导记录的引导代码为空，就写入 mbr.bin，
   没有活动分区时把目标分区设为活动分区。这样 U 盘在 BIOS 和 UEFI 电脑上都能启动。
@@ -215,7 +217,9 @@ Start: the program checks the image, the target's file system and free space, ex
 kernel vmlinuz, the initial RAM disk initrd.gz and the *.sfs images into zerka\\ on the target,
 then installs a boot loader:
 - USB (removable) drive: the drive must hold FAT (best FAT32); if it does not, tick "format
-  before installing". The program copies syslinux.cfg to the drive's root and the UEFI loaders to
+  before installing": up to 32 GB, choose FAT32 in Windows' format dialog; a larger stick (up to
+  2 TB) the program formats FAT32 itself once you confirm (a quick format that erases the whole
+  drive). The program copies syslinux.cfg to the drive's root and the UEFI loaders to
   EFI\\BOOT\\, runs syslinux, and on a partitioned stick whose master boot record has no boot
   code writes mbr.bin there and, when no partition is active, marks the target's one active. The
   stick then starts on BIOS and UEFI computers alike.

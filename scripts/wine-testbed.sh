@@ -15,6 +15,7 @@ export WINEPREFIX="$state/prefix"
 
 stop_testbed() {
   if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  "$here/big-stick.sh" stop "$state" || true
   if [ -f "$state/xvfb.pid" ]; then
     kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
     rm -f "$state/xvfb.pid"
@@ -76,6 +77,9 @@ while read -r letter type label fs; do
   printf '%-11s' "$label" | dd of="$image" bs=1 seek=$((${fs#fat} == 32 ? 71 : 43)) conv=notrunc status=none
   ln -sfn "$image" "$WINEPREFIX/dosdevices/$letter::"
 done <<<"$drives"
+# S: is a 64 GB exFAT stick's partition, through a loop device; Wine's mount manager must see it
+# when it starts.
+"$here/big-stick.sh" make "$state"
 # A removable drive whose medium cannot be read: its device is an empty image.
 : >"$state/unreadable-medium.img"
 ln -sfn "$state/unreadable-medium.img" "$WINEPREFIX/dosdevices/r::"

@@ -1,4 +1,5 @@
-// The sector layer, its name grammar and the partition walk, on disk images made at run time; the boot record.
+// The sector layer, its name grammar and the partition walk, on disk images made at run time; the boot record;
+// FAT32 layouts, judged by fsck.fat.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 
 #include "disk/boot_record.h"
+#include "disk/fat32_format.h"
 #include "disk/partition_walk.h"
 
 namespace fs = std::filesystem;
@@ -255,5 +257,101 @@ TEST(boot_record, only_a_blank_code_area_and_a_missing_active_flag_change)
         }
         EXPECT_EQ(changes, row.changes) << row.name;
         EXPECT_EQ(sector, row.out) << row.name;
+    }
+}
+
+TEST(boot_record, only_a_primary_entry_of_another_type_becomes_fat32)
+{
+    const struct { std::string in; int target; char type; } rows[] = {  // the type afterwards, 0: all unchanged
+        {mbr("", "\0\0\0"), 3, 0x0C}, {mbr("", "\0\0\0"), 0, 0}, {mbr("", "\0\0\0"), 2, 0}, {mbr("", "\0\0\0"), 4, 0},
+        {mbr("", "\0\0\0", false), 3, 0}};
+    for (const auto &row : rows) {
+        std::string sector = row.in, out = row.in;
+        if (row.type) out[446 + 16 * row.target + 4] = row.type;
+        EXPECT_EQ(boot_record_fat32_type((uint8_t *)&sector[0], row.target), row.type != 0) << row.target;
+        EXPECT_EQ(sector, out) << row.target;
+    }
+}
+
+TEST(fat32, labels_are_kept_only_where_fat_can_hold_them)
+{
+    const char *rows[][2] = {{"zerka_usb", "ZERKA_USB  "}, {"My Stick 64", "MY STICK 64"}, {"", nullptr},
+                             {"TWELVE_BYTES", nullptr}, {" LEAD", nullptr}, {"A.B", nullptr}, {"\xce\xd2", nullptr}};
+    for (auto &row : rows) {
+        char label[12] = {};
+        EXPECT_EQ(fat32_label(row[0], label), row[1] == nullptr) << row[0];
+        if (row[1]) EXPECT_STREQ(label, row[1]);
+    }
+}
+
+struct sink { int fd; uint64_t bytes; std::vector<std::pair<uint32_t, uint32_t>> calls; size_t fail_at; };
+static int to_image(void *context, uint32_t sector, const uint8_t *data, uint32_t count)
+{
+    sink &s = *(sink *)context;
+    s.calls.push_back({sector, count});
+    s.bytes += count * 512ull;
+    for (uint32_t i = 0; i < count; ++i)  // zeros stay holes: the image is fresh
+        if (memcmp(data + 512 * i, data + 512 * i + 1, 511) || data[512 * i])
+            EXPECT_EQ(pwrite(s.fd, data + 512 * i, 512, (off_t)(sector + i) * 512), 512);
+    return s.calls.size() == s.fail_at;
+}
+
+// Sizes from just above what Windows' dialog formats to FAT32's limit; fsck.fat judges those that stay cheap.
+TEST(fat32, layouts_by_size_judged_by_fsck)
+{
+    const uint64_t G = 1000000000, Gi = 1ull << 30, T = 1ull << 40, sticks = 2048 * 512;
+    const struct { const char *name; uint64_t size, start; uint32_t sector, cluster; int verdict; bool fsck; }
+    rows[] = {
+        {"32_gib_and_a_sector", 32 * Gi + 512, sticks, 512, 64, fat32_ok, true},
+        {"64_gb", 64 * G, sticks, 512, 64, fat32_ok, true},
+        {"128_gb_odd_start", 128 * G, 63 * 512, 512, 64, fat32_ok, true},
+        {"256_gb", 256 * G, sticks, 512, 64, fat32_ok, true},
+        {"2_tib_less_a_sector", 2 * T - 512, 0, 512, 64, fat32_ok},
+        {"2_tib", 2 * T, 0, 512, 0, fat32_too_large}, {"start_past_2_tib", 64 * G, 2 * T, 512, 0, fat32_too_large},
+        {"4096_byte_sectors", 64 * G, sticks, 4096, 0, fat32_sector_size}, {"8_gb", 8 * Gi, sticks, 512, 8, fat32_ok},
+        {"too_few_clusters", 32 * 1000 * 1000, sticks, 512, 0, fat32_too_small},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        fat32_layout l = {};
+        ASSERT_EQ(fat32_plan(row.size, row.start, row.sector, 1 << 20, &l), row.verdict);
+        if (row.verdict != fat32_ok) continue;
+        EXPECT_EQ(l.cluster_sectors, row.cluster);
+        EXPECT_EQ(((row.start >> 9) + l.data_start) % 2048, 0u) << "the data area starts on a MiB of the disk";
+        EXPECT_GE(l.fat_sectors * 128ull, l.clusters + 2ull) << "the FAT holds every cluster";
+        uint64_t end = l.data_start + (uint64_t)l.clusters * l.cluster_sectors;
+        EXPECT_TRUE(end <= l.sectors && end + l.cluster_sectors > l.sectors) << "as many clusters as fit";
+        if (!row.fsck) continue;
+        sink image = {memfd_create("fat32", 0), 0, {}, 0};
+        ASSERT_EQ(ftruncate(image.fd, (off_t)row.size), 0);
+        fat32_identity id = {0x1234ABCD, {'Z', 'E', 'R', 'K', 'A', ' ', ' ', ' ', ' ', ' ', ' '}, 0x5A21, 0x6000};
+        ASSERT_EQ(fat32_write(&l, &id, to_image, &image), 0);
+        EXPECT_LT(image.bytes, 100u << 20) << "a quick format";
+        uint8_t boot[512], backup[512];
+        EXPECT_TRUE(pread(image.fd, boot, 512, 0) == 512 && pread(image.fd, backup, 512, 6 * 512) == 512);
+        EXPECT_EQ(memcmp(boot, backup, 512), 0) << "the backup boot sector";
+        std::string path = "/proc/self/fd/" + std::to_string(image.fd), out;
+        FILE *fsck = popen(("fsck.fat -n " + path + " 2>&1").c_str(), "r");
+        for (char line[256]; fgets(line, sizeof line, fsck);) out += line;
+        EXPECT_EQ(pclose(fsck), 0) << out;
+        std::string count = "\n" + path + ": 1 files, 1/" + std::to_string(l.clusters) + " clusters\n";
+        EXPECT_NE(out.find(count), out.npos) << out;
+        close(image.fd);
+    }
+}
+
+// Sector 0 is written last: a format cut short leaves nothing that looks like a file system. A failed write ends it.
+TEST(fat32, boot_sector_comes_last_and_a_failed_write_ends_the_format)
+{
+    fat32_layout l;
+    ASSERT_EQ(fat32_plan(64000000000, 1 << 20, 512, 1 << 20, &l), fat32_ok);
+    fat32_identity id = {};
+    for (size_t fail_at : {0, 3}) {
+        sink calls = {-1, 0, {}, fail_at};
+        EXPECT_EQ(fat32_write(&l, &id, [](void *c, uint32_t at, const uint8_t *, uint32_t n) -> int {
+            return ((sink *)c)->calls.push_back({at, n}), ((sink *)c)->calls.size() == ((sink *)c)->fail_at;
+        }, &calls), fail_at != 0);
+        if (fail_at) EXPECT_EQ(calls.calls.size(), fail_at);
+        else EXPECT_EQ(calls.calls.back(), std::make_pair(0u, 1u));
     }
 }

@@ -2,9 +2,10 @@
 // is not configured goes to the real call, so without these variables this is the product.
 //   ZERKA_FAKE_VOLUMES=<letter>:<key>=<n>,...;...  for the volume "\\.\<letter>:": bus (BusType, 7 is
 //     USB), device and partition (its device number), start and length (its extent in bytes), and
-//     fail_open, fail_property, fail_number, fail_partinfo (the last-error that call fails with);
-//     property_answers=<n>: the first n property queries are answered all the same; sector (its disk's
-//     BytesPerSector, also on a handle of "\\.\PhysicalDrive<device>")
+//     sector (its disk's BytesPerSector, also on a handle of "\\.\PhysicalDrive<device>"), fail_open,
+//     fail_property, fail_number, fail_lock, fail_partinfo (any other query), fail_write (every write but the
+//     first) (the last-error that call fails with); property_answers=<n>: the first n property queries are
+//     answered all the same; a dismount succeeds
 //   ZERKA_FAKE_LINKS=<path>[=<tag>];... these files are reparse points, symbolic links unless tagged
 //     otherwise; removing one moves it aside to <path>.link (Wine reports no file links and no tags,
 //     and its delete would remove the target)
@@ -70,19 +71,26 @@ HANDLE open_device(const char *path, DWORD access, DWORD share, DWORD attributes
     return handle;
 }
 
-BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void *out, DWORD out_size, DWORD *returned)
+static char letter_of(HANDLE device)
 {
     char v = 0;
     for (int i = 0; i < 26; i++) v = handle_of[i] == device ? (char)('A' + i) : v;
+    return v;
+}
+
+BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void *out, DWORD out_size, DWORD *returned)
+{
+    char v = letter_of(device);
     long long sector = v ? volume(v, "sector") : -1;
     for (char l = 'A'; l <= 'Z' && disk_of.count(device); l++)  // a disk's sectors are its volumes'
         if (volume(l, "device") == disk_of[device] && volume(l, "sector") > 0) sector = volume(l, "sector");
     bool property = code == IOCTL_STORAGE_QUERY_PROPERTY, number = code == IOCTL_STORAGE_GET_DEVICE_NUMBER;
-    long long fail = volume(v, property ? "fail_property" : number ? "fail_number" : "fail_partinfo");
+    long long fail = volume(v, property ? "fail_property" : number ? "fail_number" : code == FSCTL_LOCK_VOLUME ?
+                                "fail_lock" : "fail_partinfo");
     if (v && property && ++property_queries[v - 'A'] <= volume(v, "property_answers")) fail = 0;
     if (v && fail > 0) return SetLastError((DWORD)fail), FALSE;
     union { STORAGE_DEVICE_DESCRIPTOR descriptor; STORAGE_DEVICE_NUMBER number; PARTITION_INFORMATION info;
-            DISK_GEOMETRY geometry; } answer = {};
+        PARTITION_INFORMATION_EX ex; DISK_GEOMETRY geometry; } answer = {};
     DWORD size;
     if (v && property && volume(v, "bus") >= 0) {
         answer.descriptor.Version = answer.descriptor.Size = size = sizeof answer.descriptor;
@@ -94,13 +102,28 @@ BOOL device_io_control(HANDLE device, DWORD code, void *in, DWORD in_size, void 
         answer.info.StartingOffset.QuadPart = volume(v, "start");
         answer.info.PartitionLength.QuadPart = volume(v, "length");
         size = sizeof answer.info;
+    } else if (v && code == IOCTL_DISK_GET_PARTITION_INFO_EX && volume(v, "start") >= 0) {
+        answer.ex.StartingOffset.QuadPart = volume(v, "start");
+        answer.ex.PartitionLength.QuadPart = volume(v, "length");
+        size = sizeof answer.ex;
     } else if (code == IOCTL_DISK_GET_DRIVE_GEOMETRY && sector > 0) {
         answer.geometry.BytesPerSector = (DWORD)sector;
         size = sizeof answer.geometry;
+    } else if (v && code == FSCTL_DISMOUNT_VOLUME) {  // Wine fails it with 87
+        return *returned = 0, TRUE;
     } else {
         return DeviceIoControl(device, code, in, in_size, out, out_size, returned, nullptr);
     }
     return memcpy(out, &answer, *returned = size < out_size ? size : out_size), TRUE;
+}
+
+static int writes[26];
+BOOL write_device(HANDLE device, const void *data, DWORD size, DWORD *written)
+{
+    char v = letter_of(device);
+    long long fail = volume(v, "fail_write");
+    if (v && fail > 0 && writes[v - 'A']++) return SetLastError((DWORD)fail), FALSE;
+    return WriteFile(device, data, size, written, nullptr);
 }
 
 int format_drive_dialog(HWND owner, UINT drive, UINT format_id, UINT options)

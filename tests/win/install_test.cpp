@@ -41,6 +41,7 @@ std::vector<std::string> with(std::vector<std::string> env, const std::vector<st
 
 const std::string checks = "21 20 23 20 27 20 ", two_files = checks + "29=vmlinuz 20 29=initrd.gz 20 ";
 const std::string small_files = checks + "29=initrd.gz 20 29=vmlinuz 20 29=zerka_100.sfs 20 29=zerka_200.sfs 20 ";
+const std::string efi_and_mbr = "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 20 29E=grub.cfg 20 32 20 44 20 45 20 37";
 const std::string usb_boot = "31 20 32 20 37", fixed_boot = "33 20 29C=GRLDR 20 34 20 36 20 37";
 const std::string absent = "<absent>", ini_line = "\r\nC:\\GRLDR=\"zerka (kestrix)\"\r\n";
 const std::string boot_ini = "[boot loader]\r\ntimeout=0\r\n[operating systems]\r\nC:\\WINDOWS=\"Windows\"\r\n";
@@ -59,10 +60,11 @@ const std::string usb_d1_logical = "ZERKA_FAKE_VOLUMES=D:device=1,start=1056256,
 std::map<std::string, std::string> texts;
 HANDLE held;  // a file or disk held open as another program would
 
-// Sector 0 of \\.\PhysicalDrive<n> (tests/win/fixtures/30-disk-images.sh), after writing put there.
-std::string sector_0(int n, const std::string &put = "")
+// Sector 0 of a volume or of \\.\PhysicalDrive<n> (tests/win/fixtures/30-disk-images.sh), after writing put there.
+std::string disk(int n) { return "\\\\.\\PhysicalDrive" + std::to_string(n); }
+std::string sector_0(const std::string &path, const std::string &put = "")
 {
-    std::string s(512, '\0'), path = "\\\\.\\PhysicalDrive" + std::to_string(n);
+    std::string s(512, '\0');
     DWORD done;
     HANDLE disk = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 3, nullptr, OPEN_EXISTING, 0, nullptr);
     if (!put.empty()) WriteFile(disk, put.data(), 512, &done, nullptr), SetFilePointer(disk, 0, nullptr, FILE_BEGIN);
@@ -72,16 +74,24 @@ std::string sector_0(int n, const std::string &put = "")
 // That sector with this code area ("": all zero), the disk signature "disk12" and the boot flags of slots 0-3.
 std::string mbr(int n, const std::string &code, const char *flags)
 {
-    std::string s = sector_0(n).replace(0, 446, code + std::string(440 - code.size(), '\0') + "disk12");
+    std::string s = sector_0(disk(n)).replace(0, 446, code + std::string(440 - code.size(), '\0') + "disk12");
     for (int slot = 0; slot < 4; ++slot) s[446 + 16 * slot] = flags[slot];
     return s;
 }
 std::function<void()> put_mbr(int n, const std::string &code, const char *flags)
 {
-    return [=] { sector_0(n, mbr(n, code, flags)); };
+    return [=] { sector_0(disk(n), mbr(n, code, flags)); };
 }
 const char *none = "\0\0\0", *disk1 = "\\\\.\\PhysicalDrive1";
 const std::string mbr_bin = read_file(INSTALLER_DIR "\\mbr.bin"), owner = "\xeb\x63 the owner's boot manager";
+// S: is the 64 GB exFAT stick behind disk 2 (scripts/big-stick.sh). Its sector 0 is written first, sector 0 of the disk
+// last: where both stay, nothing was written.
+std::string stick(const std::string &first = "")
+{
+    return "ZERKA_FAKE_VOLUMES=S:" + first + "bus=7,device=2,start=1048576,length=63998951424,sector=512";
+}
+const std::vector<std::pair<std::string, std::string>> untouched = {{"\\\\.\\S:", sector_0("\\\\.\\S:")},
+                                                                    {disk(2), sector_0(disk(2))}};
 
 std::string captured(std::string command, int standard_error = 0)  // a tool's output, read as the installer reads it
 {
@@ -98,7 +108,7 @@ std::string expected_log(const std::string &tokens, char drive)
     for (std::string t; in >> t;) {
         const char *arg = t.c_str() + t.find('=') + 1;
         int id = atoi(t.c_str());
-        log += t[0] == '$' ? texts.at(t) : id == 28 ? msg(28, atoi(arg)) : id == 42 ? msg(42, arg)
+        log += t[0] == '$' ? texts.at(t) : id == 28 || id == 56 ? msg(id, atoi(arg)) : id == 42 ? msg(42, arg)
                : id != 29 ? msg(id, drive) : t[2] == 'C' ? msg(29, 'C', "", arg)
                : msg(29, drive, t[2] == 'E' ? "EFI\\BOOT\\" : "zerka\\", arg);
     }
@@ -121,6 +131,16 @@ struct row {
 };
 
 void PrintTo(const row &r, std::ostream *out) { *out << r.name; }
+
+// The box before a FAT32 of the installer's own; Enter answers No. Wine reads no label from exFAT.
+std::function<void(installer &)> answer(int button)
+{
+    return [=](installer &app) {
+        HWND box = find_dialog(app.pid(), app.progress, true);
+        EXPECT_EQ(item_text(box, 0xFFFF), msg(54, 'S', "", 64));
+        button == IDNO ? press_key(focused(box), VK_RETURN) : click(box, button);
+    };
+}
 
 bool running(const char *event)  // a stand-in's READY event lives as long as the stand-in
 {
@@ -179,17 +199,16 @@ const row rows[] = {
     // D: is partition 0 of the stick that boot.usb_* start: its blank sector 0 gets SYSLINUX's code and the flag.
     {.name = "whole_installation", .env = {read_file("C:\\boot-proof\\d.env"), "ZERKA_DOUBLE_SYSLINUX_GATE=syslinux",
       "ZERKA_DOUBLE_CHKDSK_RECORD=C:\\records\\tools", "ZERKA_DOUBLE_SYSLINUX_RECORD=C:\\records\\tools"},
-     .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 20 29E=grub.cfg 20 32 20 44 20 45 20 37",
-     .files = {{"D:\\syslinux.cfg", cfg}, {"D:\\zerka\\vmlinuz", kernel},
+     .log = small_files + efi_and_mbr, .files = {{"D:\\syslinux.cfg", cfg}, {"D:\\zerka\\vmlinuz", kernel},
                {"D:\\zerka\\initrd.gz", read_file(IMAGES "small\\initrd.gz")},
                {"D:\\zerka\\zerka_100.sfs", read_file(IMAGES "small\\zerka_100.sfs")},
                {"D:\\zerka\\zerka_200.sfs", read_file(IMAGES "small\\zerka_200.sfs")},
                {"D:\\zerka\\README.txt", absent}, {"D:\\zerka\\nested.sfs", absent}, {"D:\\zerka\\folder.sfs", absent},
                {"C:\\records\\tools", "chkdsk D:\r\nsyslinux -f D:\r\n"},
-               {"\\\\.\\PhysicalDrive2", mbr(2, mbr_bin, "\x80\0\0")}},
+               {disk(3), mbr(3, mbr_bin, "\x80\0\0")}},
      .exe = TESTBED_EXE, .bar = 100, .setup = [] {
          write_file("D:\\syslinux.cfg", "old"), CreateDirectoryA("D:\\zerka", nullptr);
-         write_file("D:\\zerka\\vmlinuz", "old"), put_mbr(2, "", none)();
+         write_file("D:\\zerka\\vmlinuz", "old"), put_mbr(3, "", none)();
          CreateDirectoryA("D:\\EFI", nullptr), CreateDirectoryA("D:\\EFI\\BOOT", nullptr);  // another tool's loader
          write_file("D:\\EFI\\BOOT\\BOOTX64.EFI", "old"), SetFileAttributesA("D:\\EFI\\BOOT\\BOOTX64.EFI", 3);
      },
@@ -299,6 +318,26 @@ const row rows[] = {
      }, .during = [](installer &app) { app.finish(); CloseHandle(held); }},
     {.name = "formatted_as_exfat", .env = with({"ZERKA_FAKE_FORMAT=0", "ZERKA_FAKE_FILE_SYSTEMS=D:exFAT"}),
      .log = "17 20 41 42=exFAT 38", .files = {{"D:\\zerka", absent}}, .format = true},
+    // Above 32 GiB the installer makes FAT32 itself, once the box says yes: then the file-system check finds it.
+    {.name = "big_stick_no_in_the_box", .env = {stick()}, .log = "55 19 38", .files = untouched, .drive = 'S',
+     .format = true, .during = answer(IDNO)},
+    {.name = "big_stick_cannot_be_locked", .env = {stick("fail_lock=5,")}, .log = "55 18 $e5 $crlf 38",
+     .files = untouched, .drive = 'S', .format = true, .during = answer(IDYES)},
+    {.name = "big_stick_of_4096_byte_sectors", .env = {stick("sector=4096,")}, .log = "55 56=4096 38",
+     .files = untouched, .drive = 'S', .format = true},
+    {.name = "big_stick_too_large", .env = {stick("length=0x20000000000,")}, .log = "55 57 38", .files = untouched,
+     .drive = 'S', .format = true},
+    {.name = "big_stick_on_the_system_disk", .env = {"ZERKA_FAKE_VOLUMES=C:device=2;" + stick().substr(19)},
+     .log = "55 60 38", .files = untouched, .drive = 'S', .format = true},
+    {.name = "big_stick_write_fails_half_way", .env = {stick("fail_write=5,")}, .log = "55 18 $e5 $crlf 58 38",
+     .files = {{"\\\\.\\S:", std::string(512, '\0')}, untouched[1]}, .drive = 'S', .format = true,
+     .during = answer(IDYES)},
+    // Judged by format.big_stick, started by boot.big_stick_*. Wine's mount manager keeps the file system it saw first.
+    {.name = "big_stick_made_fat32_and_installed", .env = {stick(), "ZERKA_FAKE_FILE_SYSTEMS=S:FAT32"},
+     .log = "55 20 59 20 " + small_files + efi_and_mbr,
+     .files = {{disk(2), [] { std::string s = sector_0(disk(2)).replace(0, 440, mbr_bin);
+         return s[446] = '\x80', s[450] = 0x0C, s; }()}}, .exe = TESTBED_EXE, .drive = 'S', .bar = 100, .format = true,
+     .during = answer(IDYES)},
     {.name = "ntfs_usb_disk", .env = with({"ZERKA_FAKE_VOLUMES=U:bus=7"}), .log = "41 42=NTFS 38",
      .files = {{"U:\\zerka", absent}}, .drive = 'U'},
     {.name = "file_system_cannot_be_read", .env = with({"ZERKA_FAKE_FILE_SYSTEMS=D:!5"}), .log = "41 18 $e5 $crlf 38",
@@ -427,7 +466,7 @@ TEST_P(Install, LogFilesAndBar)
     ASSERT_TRUE(app.finish()) << app.log();
     EXPECT_EQ(app.log(), expected_log(r.log, r.drive));
     for (const auto &[path, bytes] : r.files)  // a disk path stands for its sector 0
-        EXPECT_TRUE((path[0] == '\\' ? sector_0(path.back() - '0') : exists(path) ? read_file(path) : absent) == bytes)
+        EXPECT_TRUE((path[0] == '\\' ? sector_0(path) : exists(path) ? read_file(path) : absent) == bytes)
             << path;
     if (r.bar >= 0) EXPECT_EQ(app.bar(), r.bar);
     for (const char *file : {"C:\\GRLDR", "C:\\menu.lst", "C:\\boot.ini"}) {
