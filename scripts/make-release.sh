@@ -14,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build/release}
 cd "$root"
 die() { echo "make-release: $*" >&2; exit 1; }
-. scripts/source-cache.sh
+. scripts/ship/source-cache.sh
 export ZERKA_WINDOWS_ARCH=i686  # what ships is the 32-bit program and its 32-bit tools
 
 work=$(mktemp -d)
@@ -66,13 +66,13 @@ top=zerka-installer-$version
 stage="$work/$top"
 mkdir -p "$stage"
 cp "$exe" "$stage/zerka-installer.exe"
-seven=$(scripts/build-7zip.sh "$stage/7z.exe")
-syslinux=$(scripts/build-syslinux.sh "$stage/syslinux.exe")
-scripts/build-grub-loader.sh "$stage" >/dev/null
+seven=$(scripts/ship/build-7zip.sh "$stage/7z.exe")
+syslinux=$(scripts/ship/build-syslinux.sh "$stage/syslinux.exe")
+scripts/ship/build-grub-loader.sh "$stage" >/dev/null
 cp resources/syslinux.cfg "$stage/syslinux.cfg"
 # UEFI firmware starts EFI\BOOT\BOOT<machine>.EFI of a stick; the installer copies them there.
 mkdir -p "$stage/EFI/BOOT"
-scripts/build-efi-loaders.sh "$stage/EFI/BOOT" >/dev/null
+scripts/ship/build-efi-loaders.sh "$stage/EFI/BOOT" >/dev/null
 cp resources/grub.cfg "$stage/EFI/BOOT/grub.cfg"
 mbr_bin=/usr/lib/syslinux/mbr/mbr.bin  # the boot code the installer puts into a stick's blank MBR
 cp "$mbr_bin" "$stage/mbr.bin"

@@ -8,7 +8,7 @@ build=${ZERKA_BUILD_DIR:-$source_dir/build}
 jobs=${ZERKA_JOBS:-$(nproc)}
 
 bash "$source_dir/scripts/install-deps.sh" || { echo "installing the build dependencies failed" >&2; exit 1; }
-. "$source_dir/scripts/windows-target.sh"
+. "$source_dir/scripts/wine/windows-target.sh"
 choose_windows_target
 echo "=== $machine_note"
 

@@ -3,7 +3,7 @@
 # source archive. "installs": unpacked in a fresh Wine prefix, it installs (a stand-in for syslinux).
 set -euo pipefail
 w=$(cd "$1" && pwd) s=$(cd "$(dirname "$0")/../.." && pwd) t=$(mktemp -d) && b=$w state=$w/release-testbed
-trap '"$s/scripts/wine-testbed.sh" stop "$state"; rm -rf "$t"' EXIT
+trap '"$s/scripts/wine/wine-testbed.sh" stop "$state"; rm -rf "$t"' EXIT
 [ "$(cat "$b/wine-arch")" = win32 ] || b=$b/release-i686
 zip=$s/$("$s/scripts/make-release.sh" "$b")
 unzip -q "$zip" -d "$t"; tar -xJf "${zip%.zip}-source.tar.xz" -C "$t"; top=$t/$(basename "${zip%.zip}"); cd "$top"
@@ -25,8 +25,8 @@ for p in 7zip syslinux grub2 gnulib; do
   dpkg-source -x "${p}_${v#*:}.dsc" "$t/$p" &>/dev/null || { echo "debian-sources: no $p $v"; exit 1; }
 done
 [ "${2:-}" = installs ] || exit 0
-"$s/scripts/wine-testbed.sh" start "$state" "$w"
+"$s/scripts/wine/wine-testbed.sh" start "$state" "$w"
 c=$state/prefix/drive_c && mv "$top" "$c/release"
 cp "$w/tests/win/tool_double.exe" "$c/release/syslinux.exe"  # chkdsk: the test bed has it in the system folder
-"$s/scripts/wine-run.sh" "$state" "$w/demo_install.exe" 'C:\release\zerka-installer.exe' 'C:\images\small.iso' D
+"$s/scripts/wine/wine-run.sh" "$state" "$w/demo_install.exe" 'C:\release\zerka-installer.exe' 'C:\images\small.iso' D
 cmp "$state/drives/d/zerka/vmlinuz" "$c/images/small/vmlinuz"

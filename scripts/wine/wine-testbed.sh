@@ -7,7 +7,7 @@
 # After start, STATE_DIR/env.sh holds the environment for wine-run.sh.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-source_dir=$(dirname "$here")
+source_dir=$(cd "$here/../.." && pwd)
 cmd=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 
