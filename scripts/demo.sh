@@ -14,8 +14,7 @@ bash "$root/scripts/install-deps.sh"
 . "$root/scripts/wine/windows-target.sh"
 choose_windows_target
 build=${1:-$root/build/$windows_build}
-[ "$windows_arch" = i686 ] ||
-  echo "== this machine runs no 32-bit code: the demo uses the x86_64 build of the same sources under 64-bit Wine"
+[ "$windows_arch" = i686 ] || echo "== $machine_note; $build_note"
 
 echo "== Windows build in $build (7-Zip, SYSLINUX and GRUB are built from Debian's sources once, then cached)"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/$windows_toolchain" >/dev/null

@@ -11,6 +11,7 @@ bash "$source_dir/scripts/install-deps.sh" || { echo "installing the build depen
 . "$source_dir/scripts/wine/windows-target.sh"
 choose_windows_target
 echo "=== $machine_note"
+echo "=== $build_note"
 
 passed=0
 failed=0
@@ -58,8 +59,9 @@ not_run=
 
 echo
 echo "=== $machine_note"
+echo "=== $build_note"
 for test in $not_run; do
-  echo "not run on this machine: $test (it starts the shipped 32-bit programs, and this machine runs no 32-bit code)"
+  echo "not run: $test (it starts the shipped 32-bit programs, and $i386_note)"
 done
 if [ "$windows_arch" != i686 ]; then
   echo "run with the 64-bit build instead of the shipped 32-bit program: the Install row"
