@@ -95,6 +95,14 @@ licence 7-Zip-License.txt "$(dirname "$seven")/License.txt"
 } >"$work/mbr-license"
 grep -q 'Permission is hereby granted' "$work/mbr-license" || die "no Expat licence text in syslinux-common"
 licence MBR-License.txt "$work/mbr-license"
+# The MinGW-w64 runtime (start-up code, gdtoa behind printf...) is linked into the three programs. Its licensing
+# file holds the notices a binary distribution must carry; it comes from the source package of the runtime
+# installed, which built the programs (the tool caches are keyed on it).
+mingw=$(dpkg-query -W -f='${source:Package}=${source:Version}' mingw-w64-i686-dev)
+orig=$(source_package "${mingw%%=*}" "${mingw#*=}" | grep '\.orig\.tar\.[a-z0-9]*$') || die "no source package $mingw"
+tar -xOf "$orig" --wildcards '*/COPYING.MinGW-w64-runtime/COPYING.MinGW-w64-runtime.txt' >"$work/mingw-license"
+grep -q 'MinGW-w64 runtime licensing' "$work/mingw-license" || die "no runtime licensing file in $orig"
+licence MinGW-w64-License.txt "$work/mingw-license"
 
 # What ships, one row a file: its path in the folder, the licence texts that cover it, and the Debian
 # source packages it comes from (PACKAGE=VERSION, none for this project's own files). README.txt maps
@@ -110,9 +118,9 @@ ship() {
 }
 origin() { cat "$(dirname "$1")/origin"; }  # the package a cached tool was built from
 source_of() { dpkg-query -W -f='${source:Package}=${source:Version}' "$1"; }  # of an installed package
-ship zerka-installer.exe "GPL-3.txt LGPL-2.1.txt" "$(cat "$build/gnuregex/origin")"
-ship 7z.exe "7-Zip-License.txt LGPL-2.1.txt" "$(origin "$seven")"
-ship syslinux.exe GPL-2.txt "$(origin "$syslinux")"
+ship zerka-installer.exe "GPL-3.txt LGPL-2.1.txt MinGW-w64-License.txt" "$(cat "$build/gnuregex/origin") $mingw"
+ship 7z.exe "7-Zip-License.txt LGPL-2.1.txt MinGW-w64-License.txt" "$(origin "$seven") $mingw"
+ship syslinux.exe "GPL-2.txt MinGW-w64-License.txt" "$(origin "$syslinux") $mingw"
 ship grldr GPL-3.txt "$(source_of grub-pc-bin)"
 ship syslinux.cfg GPL-3.txt ""
 ship EFI/BOOT/BOOTX64.EFI GPL-3.txt "$(source_of grub-efi-amd64-bin)"
@@ -128,7 +136,7 @@ readme=${readme//@version@/"$version"}
 readme=${readme//@licences@/"$(printf '%s\n' "${rows[@]}")"}
 readme=${readme//@sources@/"$(for p in "${packages[@]}"; do echo "  - ${p%%=*} ${p#*=}"; done)"}
 for p in "${packages[@]}"; do readme=${readme//@${p%%=*}@/"${p#*=}"}; done
-! grep -o '@[a-z0-9]*@' <<<"$readme" >&2 || die "README.txt.in names these, and nothing fills them in"
+! grep -o '@[a-z0-9.+-]*@' <<<"$readme" >&2 || die "README.txt.in names these, and nothing fills them in"
 printf '%s\n' "$readme" | iconv -f UTF-8 -t CP936 | sed 's/$/\r/' >"$stage/README.txt"
 
 # Check: every file has its row, and none holds a path of this build

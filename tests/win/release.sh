@@ -10,9 +10,9 @@ unzip -q "$zip" -d "$t"; tar -xJf "${zip%.zip}-source.tar.xz" -C "$t"; top=$t/$(
 readme=$(iconv -f CP936 README.txt | tr -d '\r')
 while read -r f l; do
   ls $f $l >/dev/null && grep -qE "^- $f +${l// /, }$" <<<"$readme" || { echo "README.txt: $f $l"; exit 1; }
-done <<<'zerka-installer.exe GPL-3.txt LGPL-2.1.txt
-7z.exe 7-Zip-License.txt LGPL-2.1.txt
-syslinux.exe GPL-2.txt
+done <<<'zerka-installer.exe GPL-3.txt LGPL-2.1.txt MinGW-w64-License.txt
+7z.exe 7-Zip-License.txt LGPL-2.1.txt MinGW-w64-License.txt
+syslinux.exe GPL-2.txt MinGW-w64-License.txt
 grldr GPL-3.txt
 syslinux.cfg GPL-3.txt
 EFI/BOOT/BOOTX64.EFI GPL-3.txt
@@ -20,7 +20,7 @@ EFI/BOOT/BOOTIA32.EFI GPL-3.txt
 EFI/BOOT/grub.cfg GPL-3.txt
 mbr.bin MBR-License.txt'
 grep -q 'GNU regex' <<<"$readme"; cd "$top-source/debian-sources"; cmp ../LICENSE /usr/share/common-licenses/GPL-3
-for p in 7zip syslinux grub2 gnulib; do
+for p in 7zip syslinux grub2 gnulib mingw-w64; do
   v=$(sed -n "s/^  - $p //p" <<<"$readme" | sort -u)
   dpkg-source -x "${p}_${v#*:}.dsc" "$t/$p" &>/dev/null || { echo "debian-sources: no $p $v"; exit 1; }
 done
