@@ -5,7 +5,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
-. "$source_dir/scripts/windows-target.sh"
+. "$source_dir/scripts/wine/windows-target.sh"
 choose_windows_target  # build/win, or build/win64 where 32-bit code cannot run
 what=${1:-drive-log}
 
@@ -40,7 +40,7 @@ for n in range(10):
             f.write(table([(0x83, 63, step - 63), link]))
 PY
 
-  . "$source_dir/scripts/wine-prefix.sh"
+  . "$source_dir/scripts/wine/wine-prefix.sh"
   use_wine_for "$build" "$work"
   export WINEPREFIX="$work/prefix"
   wineboot -i >"$work/wineboot.log" 2>&1

@@ -8,7 +8,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-. "$root/scripts/windows-target.sh"
+. "$root/scripts/wine/windows-target.sh"
 choose_windows_target  # build/win, or build/win64 where 32-bit code cannot run
 build=$(mkdir -p "${1:-$root/build/$windows_build}" && cd "${1:-$root/build/$windows_build}" && pwd)
 rounds=${2:-5}
@@ -23,8 +23,9 @@ temps="warm cold"
 drop_cache 2>/dev/null || { temps=warm; echo "the page cache cannot be emptied here (needs root): warm runs only"; }
 
 bench=""
-trap '[ -z "$bench" ] || rm -rf "$bench"; "$root/scripts/wine-testbed.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
-"$root/scripts/wine-testbed.sh" start "$state" "$build" >/dev/null
+testbed=$root/scripts/wine/wine-testbed.sh
+trap '[ -z "$bench" ] || rm -rf "$bench"; "$testbed" stop "$state" >/dev/null 2>&1 || true' EXIT
+"$testbed" start "$state" "$build" >/dev/null
 # shellcheck disable=SC1091
 . "$state/env.sh"
 c="$WINEPREFIX/drive_c"
@@ -55,7 +56,7 @@ measure() {
   local folder='C:\zerka-installer' env=() out
   [ "$3" = E ] && folder='C:\zerka-boot' env=('C:\boot-proof\e.env')
   if [ "$1" = cold ]; then drop_cache; else sync; fi
-  out=$("$root/scripts/wine-run.sh" "$state" "$folder\\install_bench.exe" "$4" "C:\\bench\\image$2.iso" "$3" \
+  out=$("$root/scripts/wine/wine-run.sh" "$state" "$folder\\install_bench.exe" "$4" "C:\\bench\\image$2.iso" "$3" \
           "${env[@]}" 2>&1 | tr -d '\r')
   grep -qE "^$4 [0-9.]+$" <<<"$out" \
     || { printf '%s MiB %s: %s round %s: %s failed:\n%s\n' "$2" "$3" "$1" "$5" "$4" "$out" >&2; return 1; }

@@ -5,7 +5,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-. "$root/scripts/windows-target.sh"
+. "$root/scripts/wine/windows-target.sh"
 choose_windows_target  # build/win, or build/win64 where 32-bit code cannot run
 build=$(mkdir -p "${1:-$root/build/$windows_build}" && cd "${1:-$root/build/$windows_build}" && pwd)
 rounds=${2:-5}
@@ -16,7 +16,7 @@ cmake --build "$build" --target runner_bench -j2 >/dev/null
 # A console program needs no test bed: a fresh prefix of its own.
 work="$build/runner-bench"
 rm -rf "$work" && mkdir -p "$work"
-. "$root/scripts/wine-prefix.sh"
+. "$root/scripts/wine/wine-prefix.sh"
 use_wine_for "$build" "$work"
 export WINEPREFIX="$work/prefix"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT

@@ -10,14 +10,19 @@ else()
   file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "win32\n")
 endif()
 
+# The folders of the scripts that build the tools and run the Wine test bed and the boot proofs.
+set(zerka_ship ${CMAKE_SOURCE_DIR}/scripts/ship)
+set(zerka_wine ${CMAKE_SOURCE_DIR}/scripts/wine)
+set(zerka_boot ${CMAKE_SOURCE_DIR}/scripts/boot)
+
 # GNU regex (MinGW has none). configure renames the symbols; map them here.
 set(gnuregex_dir ${CMAKE_BINARY_DIR}/gnuregex)
 # The tool builds run again when their script or the cache's rules change (the cache is keyed on both).
-set(zerka_cache_script ${CMAKE_SOURCE_DIR}/scripts/source-cache.sh)
+set(zerka_cache_script ${zerka_ship}/source-cache.sh)
 add_custom_command(
   OUTPUT ${gnuregex_dir}/lib/libgnuregex.a ${gnuregex_dir}/include/regex.h ${gnuregex_dir}/origin
-  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-gnu-regex.sh ${gnuregex_dir}
-  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-gnu-regex.sh ${zerka_cache_script}
+  COMMAND ${zerka_tool_env} ${zerka_ship}/build-gnu-regex.sh ${gnuregex_dir}
+  DEPENDS ${zerka_ship}/build-gnu-regex.sh ${zerka_cache_script}
   COMMENT "GNU regex for MinGW")
 add_custom_target(gnuregex_build DEPENDS ${gnuregex_dir}/lib/libgnuregex.a)
 file(MAKE_DIRECTORY ${gnuregex_dir}/include)
@@ -64,14 +69,14 @@ endif()
 
 # The tools that ship beside the installer, built once per machine from Debian's sources and cached.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/7z.exe
-  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${CMAKE_BINARY_DIR}/7z.exe
-  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-7zip.sh ${zerka_cache_script})
+  COMMAND ${zerka_tool_env} ${zerka_ship}/build-7zip.sh ${CMAKE_BINARY_DIR}/7z.exe
+  DEPENDS ${zerka_ship}/build-7zip.sh ${zerka_cache_script})
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/syslinux.exe
-  COMMAND ${zerka_tool_env} ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe
-  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-syslinux.sh ${zerka_cache_script})
+  COMMAND ${zerka_tool_env} ${zerka_ship}/build-syslinux.sh ${CMAKE_BINARY_DIR}/syslinux.exe
+  DEPENDS ${zerka_ship}/build-syslinux.sh ${zerka_cache_script})
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/grldr
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${CMAKE_BINARY_DIR}
-  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-grub-loader.sh ${zerka_cache_script})
+  COMMAND ${zerka_ship}/build-grub-loader.sh ${CMAKE_BINARY_DIR}
+  DEPENDS ${zerka_ship}/build-grub-loader.sh ${zerka_cache_script})
 # SYSLINUX's master boot record code (440 bytes), as Debian's syslinux-common ships it.
 set(zerka_mbr_bin /usr/lib/syslinux/mbr/mbr.bin)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/mbr.bin DEPENDS ${zerka_mbr_bin}
@@ -79,8 +84,8 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/mbr.bin DEPENDS ${zerka_mbr_bin}
 # The UEFI loaders and their menu, laid out as they go beside the installer and onto a stick.
 set(efi_dir ${CMAKE_BINARY_DIR}/EFI/BOOT)
 add_custom_command(OUTPUT ${efi_dir}/BOOTX64.EFI ${efi_dir}/BOOTIA32.EFI
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-efi-loaders.sh ${efi_dir}
-  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-efi-loaders.sh)
+  COMMAND ${zerka_ship}/build-efi-loaders.sh ${efi_dir}
+  DEPENDS ${zerka_ship}/build-efi-loaders.sh)
 add_custom_command(OUTPUT ${efi_dir}/grub.cfg
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/grub.cfg ${efi_dir}/grub.cfg
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/grub.cfg)
@@ -89,7 +94,7 @@ add_custom_target(windows_tools ALL
   ${CMAKE_BINARY_DIR}/mbr.bin ${efi_dir}/BOOTX64.EFI ${efi_dir}/BOOTIA32.EFI ${efi_dir}/grub.cfg)
 
 # The demo's driver (and the release check's): one installation through the installer's windows.
-add_executable(demo_install scripts/demo_install.cpp tests/win/driver.cpp platform/system_calls_real.cpp)
+add_executable(demo_install ${zerka_wine}/demo_install.cpp tests/win/driver.cpp platform/system_calls_real.cpp)
 target_include_directories(demo_install PRIVATE ${CMAKE_SOURCE_DIR}/tests/win)
 target_link_libraries(demo_install PRIVATE zerka_core)
 target_link_options(demo_install PRIVATE -static -static-libgcc -static-libstdc++)

@@ -11,11 +11,10 @@ export LC_ALL=C  # the shell's own messages; Wine gets its Chinese locale from t
 
 echo "== packages"
 bash "$root/scripts/install-deps.sh"
-. "$root/scripts/windows-target.sh"
+. "$root/scripts/wine/windows-target.sh"
 choose_windows_target
 build=${1:-$root/build/$windows_build}
-[ "$windows_arch" = i686 ] ||
-  echo "== this machine runs no 32-bit code: the demo uses the x86_64 build of the same sources under 64-bit Wine"
+[ "$windows_arch" = i686 ] || echo "== $machine_note; $build_note"
 
 echo "== Windows build in $build (7-Zip, SYSLINUX and GRUB are built from Debian's sources once, then cached)"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/$windows_toolchain" >/dev/null
@@ -25,8 +24,8 @@ cmake --build "$build" --target zerka-installer zerka-installer-testbed tool_dou
 
 echo "== Wine test bed (a fresh prefix; D: is a removable drive labelled ZERKA_USB)"
 state="$build/demo-testbed"
-trap '"$root/scripts/wine-testbed.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
-"$root/scripts/wine-testbed.sh" start "$state" "$build"
+trap '"$root/scripts/wine/wine-testbed.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
+"$root/scripts/wine/wine-testbed.sh" start "$state" "$build"
 WINEPREFIX=$state/prefix
 
 echo "== the image C:\\images\\small.iso: Debian's kernel as vmlinuz, a test initrd.gz, squashfs images"
@@ -41,7 +40,7 @@ echo "   boot sector is written below by Debian's Linux syslinux, the same SYSLI
 rm -rf "$state/drives/d/zerka" "$state/drives/d/syslinux.cfg" "$state/drives/d/EFI"
 status=0
 env "$(cat "$WINEPREFIX/drive_c/boot-proof/d.env")" \
-  "$root/scripts/wine-run.sh" "$state" "$build/demo_install.exe" 'C:\zerka-installer\zerka-installer-testbed.exe' \
+  "$root/scripts/wine/wine-run.sh" "$state" "$build/demo_install.exe" 'C:\zerka-installer\zerka-installer-testbed.exe' \
   'C:\images\small.iso' D 'C:\progress.bmp' </dev/null 2>/dev/null >"$state/demo-log.gbk" || status=$?
 
 echo "== the progress log"
@@ -54,7 +53,7 @@ convert "$WINEPREFIX/drive_c/progress.bmp" "$build/progress-dialog.png" 2>/dev/n
 [ "$status" = 0 ] || { echo "== the installation failed ($status)"; exit "$status"; }
 
 echo "== starting D: as a USB stick in QEMU, from the master boot record the installer wrote (about 20 s)"
-"$root/scripts/boot-usb.sh" "$state/drives/d" fat32 "$state/disks/disk3.img"
+"$root/scripts/boot/boot-usb.sh" "$state/drives/d" fat32 "$state/disks/disk3.img"
 echo "== the installed drive starts zerka's kernel with its own initrd"
 printf '== starting it on a UEFI computer (64-bit OVMF in QEMU, about 30 s): '
-"$root/scripts/boot-uefi.sh" "$state/drives/d" x64
+"$root/scripts/boot/boot-uefi.sh" "$state/drives/d" x64

@@ -41,6 +41,12 @@ if [ "$need_i386" = 0 ] && [ "$need_src" = 0 ] && [ ${#missing[@]} = 0 ]; then
   exit 0
 fi
 
+# On a fresh machine this takes minutes with nothing else on the screen: say what is happening.
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${#missing[@]} Debian packages, which takes several minutes: ${missing[*]}"
+else
+  echo "install-deps: adding the i386 architecture or the source lists and updating the package lists"
+fi
 export DEBIAN_FRONTEND=noninteractive
 [ "$need_i386" = 1 ] && dpkg --add-architecture i386
 if [ "$need_src" = 1 ]; then
@@ -58,4 +64,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
 fi
 ensure_locale
+echo "install-deps: done (${#missing[@]} packages installed)"
 exit 0

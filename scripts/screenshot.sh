@@ -21,18 +21,18 @@ if [ -n "${ZERKA_TESTBED_STATE:-}" ]; then
 else
   state=$build/screenshot-testbed
   own_testbed=1
-  "$here/wine-testbed.sh" start "$state" "$build" >/dev/null
+  "$here/wine/wine-testbed.sh" start "$state" "$build" >/dev/null
 fi
 installer_pid=
 finish() {
   if [ -n "$installer_pid" ]; then
     kill "$installer_pid" 2>/dev/null || true; wait "$installer_pid" 2>/dev/null || true
   fi
-  if [ "$own_testbed" = 1 ]; then "$here/wine-testbed.sh" stop "$state" || true; fi
+  if [ "$own_testbed" = 1 ]; then "$here/wine/wine-testbed.sh" stop "$state" || true; fi
 }
 trap finish EXIT
 
-"$here/wine-run.sh" "$state" "$program" >"$state/screenshot-run.log" 2>&1 &
+"$here/wine/wine-run.sh" "$state" "$program" >"$state/screenshot-run.log" 2>&1 &
 installer_pid=$!
 
 # shellcheck disable=SC1091

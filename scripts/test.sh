@@ -8,9 +8,10 @@ build=${ZERKA_BUILD_DIR:-$source_dir/build}
 jobs=${ZERKA_JOBS:-$(nproc)}
 
 bash "$source_dir/scripts/install-deps.sh" || { echo "installing the build dependencies failed" >&2; exit 1; }
-. "$source_dir/scripts/windows-target.sh"
+. "$source_dir/scripts/wine/windows-target.sh"
 choose_windows_target
 echo "=== $machine_note"
+echo "=== $build_note"
 
 passed=0
 failed=0
@@ -58,15 +59,20 @@ not_run=
 
 echo
 echo "=== $machine_note"
+echo "=== $build_note"
 for test in $not_run; do
-  echo "not run on this machine: $test (it starts the shipped 32-bit programs, and this machine runs no 32-bit code)"
+  echo "not run: $test (it starts the shipped 32-bit programs, and $i386_note)"
 done
 if [ "$windows_arch" != i686 ]; then
   echo "run with the 64-bit build instead of the shipped 32-bit program: the Install row"
   echo "  real_syslinux_on_a_folder_drive (syslinux64.exe, made by the same SYSLINUX build as syslinux.exe)"
 fi
-echo "boot proofs: the stick's boot sector comes from Linux's syslinux, the same SYSLINUX version; the real"
-echo "  syslinux.exe cannot write the boot sector of a Wine drive backed by a folder"
+# The real syslinux.exe maps ldlinux.sys's clusters through the file system, which FUSE does not answer.
+vfat="this kernel has no vfat (/proc/filesystems)"
+! grep -qw vfat /proc/filesystems || vfat="the test bed's drives are folders, not a FAT the kernel mounted"
+echo "boot proofs: the stick's boot sector comes from Linux's syslinux, the same SYSLINUX version. The real"
+echo "  syslinux.exe needs a FAT the kernel mounted (so it worked in a QEMU guest running Debian's kernel):"
+echo "  $vfat; through FUSE (fusefat) it fails with \"Cannot read sector 8388624\""
 echo "all suites: $passed passed, $failed failed"
 [ "$failed" = 0 ] || status=1
 exit "$status"

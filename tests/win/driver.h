@@ -1,6 +1,6 @@
 #pragma once
 // Drives the installer from another process through window messages, in the Wine test bed of
-// scripts/wine-testbed.sh and tests/win/fixtures.
+// scripts/wine/wine-testbed.sh and tests/win/fixtures.
 #include <windows.h>
 
 #include <functional>

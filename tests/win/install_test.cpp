@@ -84,8 +84,8 @@ std::function<void()> put_mbr(int n, const std::string &code, const char *flags)
 }
 const char *none = "\0\0\0", *disk1 = "\\\\.\\PhysicalDrive1";
 const std::string mbr_bin = read_file(INSTALLER_DIR "\\mbr.bin"), owner = "\xeb\x63 the owner's boot manager";
-// S: is the 64 GB exFAT stick behind disk 2 (scripts/big-stick.sh). Its sector 0 is written first, sector 0 of the disk
-// last: where both stay, nothing was written.
+// S: is the 64 GB exFAT stick behind disk 2 (scripts/boot/big-stick.sh). Its sector 0 is written first, sector 0
+// of the disk last: where both stay, nothing was written.
 std::string stick(const std::string &first = "")
 {
     return "ZERKA_FAKE_VOLUMES=S:" + first + "bus=7,device=2,start=1048576,length=63998951424,sector=512";

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds BOOTX64.EFI and BOOTIA32.EFI, the loaders a UEFI computer starts from \EFI\BOOT\ of a
 # stick, from Debian's grub-efi-amd64-bin and grub-efi-ia32-bin, and caches them per package
-# versions and arguments. Prints the cache folder.
+# versions, arguments and this script. Prints the cache folder.
 #   build-efi-loaders.sh DESTDIR     # DESTDIR/BOOTX64.EFI, DESTDIR/BOOTIA32.EFI
 #
 # No configuration is built in: GRUB's root is then the device the firmware started it from,
@@ -23,7 +23,8 @@ done
 
 prefix=/EFI/BOOT
 modules="fat part_msdos part_gpt normal linux efi_gop"
-key=$(printf '%s\n%s\n%s\n' "$versions" "$prefix" "$modules" | sha256sum | cut -c1-12)
+# A changed recipe must not reuse the old images of a warm cache: one commit, one zip.
+key=$({ cat "$0"; printf '%s\n%s\n%s\n' "$versions" "$prefix" "$modules"; } | sha256sum | cut -c1-12)
 out="$cache_root/efi-loaders-$version-$key"
 if [ ! -s "$out/BOOTX64.EFI" ] || [ ! -s "$out/BOOTIA32.EFI" ]; then
   work=$(mktemp -d)

@@ -2,7 +2,7 @@
 # The 64 GB stick of the FAT32 format proof, as such sticks are sold: a sparse image whose MBR holds one
 # exFAT partition (type 7) at 1 MiB. In the Wine test bed it lies behind \\.\PhysicalDrive2, and its
 # partition is the removable drive S:, whose volume device is a loop device over that partition.
-#   big-stick.sh make STATE    the image, the loop device and S:'s links (run by the test bed's fixtures)
+#   big-stick.sh make STATE    the image, the loop device and S:'s links (run by the test bed when it starts)
 #   big-stick.sh stop STATE    detaches the loop devices of the image (run when the test bed stops)
 #   big-stick.sh judge STATE   after the installation formatted S:, judges what is on the stick by
 #                              fsck.fat, mtools and its bytes, before anything else is added to it

@@ -10,7 +10,7 @@ export LC_ALL=C  # apt-cache output is parsed, and it is translated in other loc
 cache_root=${ZERKA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zerka}
 sources=$cache_root/sources
 # A copy of this tree unpacked from the release's source archive carries the packages it was built from.
-bundled=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/debian-sources
+bundled=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/debian-sources
 mkdir -p "$sources"
 
 deliver() {

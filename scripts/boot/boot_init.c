@@ -1,4 +1,4 @@
-// The /init of the test initrd that scripts/boot-kit.sh makes: reports the kernel's command line
+// The /init of the test initrd that scripts/boot/boot-kit.sh makes: reports the kernel's command line
 // and the initrd's token on the serial port, then tells QEMU through its isa-debug-exit device how
 // the kernel was started (0x10 PMEDIA=usbflash, 0x11 PMEDIA=idehd, 0x12 neither) and powers off.
 #include <fcntl.h>

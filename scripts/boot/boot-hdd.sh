@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Boots a disk image made by scripts/hdd-image.sh after an installation onto a fixed disk, as an
+# Boots a disk image made by scripts/boot/hdd-image.sh after an installation onto a fixed disk, as an
 # IDE disk in QEMU: CDIR holds what the installer left on C: (GRLDR, g2ldr if the loader has
 # one, menu.lst), TARGETDIR the target drive's folder (zerka/). Prints the kernel command line
 # and exits 0 only when the menu.lst entry booted the installed kernel and initrd with
@@ -15,7 +15,7 @@ done
 token=$(initrd_token "$target/zerka/initrd.gz")
 p1=$(part_start "$img" 1)
 p5=$(part_start "$img" 5)
-[ -n "$p1" ] && [ -n "$p5" ] || die "$img lacks partition 1 or 5 (make it with scripts/hdd-image.sh)"
+[ -n "$p1" ] && [ -n "$p5" ] || die "$img lacks partition 1 or 5 (make it with scripts/boot/hdd-image.sh)"
 c="$img@@$((p1 * 512))"
 t="$img@@$((p5 * 512))"
 

@@ -7,7 +7,7 @@
 # After start, STATE_DIR/env.sh holds the environment for wine-run.sh.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-source_dir=$(dirname "$here")
+source_dir=$(cd "$here/../.." && pwd)
 cmd=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 
@@ -15,7 +15,7 @@ export WINEPREFIX="$state/prefix"
 
 stop_testbed() {
   if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1 || true; fi
-  "$here/big-stick.sh" stop "$state" || true
+  "$source_dir/scripts/boot/big-stick.sh" stop "$state" || true
   if [ -f "$state/xvfb.pid" ]; then
     kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
     rm -f "$state/xvfb.pid"
@@ -79,7 +79,7 @@ while read -r letter type label fs; do
 done <<<"$drives"
 # S: is a 64 GB exFAT stick's partition, through a loop device; Wine's mount manager must see it
 # when it starts.
-"$here/big-stick.sh" make "$state"
+"$source_dir/scripts/boot/big-stick.sh" make "$state"
 # A removable drive whose medium cannot be read: its device is an empty image.
 : >"$state/unreadable-medium.img"
 ln -sfn "$state/unreadable-medium.img" "$WINEPREFIX/dosdevices/r::"

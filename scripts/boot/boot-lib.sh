@@ -1,6 +1,6 @@
 # shellcheck shell=bash
 # Shared by boot-usb.sh and boot-hdd.sh (sourced, not run): partition offsets, the token of a
-# test initrd (scripts/boot-kit.sh) and one QEMU boot judged by what that initrd's /init reports.
+# test initrd (scripts/boot/boot-kit.sh) and one QEMU boot judged by what that initrd's /init reports.
 export MTOOLS_SKIP_CHECK=1
 
 die() { echo "$(basename "$0"): $*" >&2; exit 1; }
@@ -24,7 +24,7 @@ installed_token() {
 # The token that boot-kit.sh put into an initrd.
 initrd_token() {
   gzip -dc "$1" | cpio -i --quiet --to-stdout zerka-token 2>/dev/null | grep . \
-    || die "$1 holds no zerka-token (not made by scripts/boot-kit.sh?)"
+    || die "$1 holds no zerka-token (not made by scripts/boot/boot-kit.sh?)"
 }
 
 # boot_check LOG WANT_ARGS WANT_EXIT TOKEN QEMU_ARGS...: boots headless under TCG, prints the
