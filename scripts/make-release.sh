@@ -146,6 +146,9 @@ zerka U盘/硬盘安装程序 $version
   第一次修改前，原来的文件会保存为 C:\\boot.ini.before-zerka、C:\\menu.lst.before-zerka、
   C:\\GRLDR.before-zerka 和 C:\\g2ldr.before-zerka（以后的安装不会覆盖这些副本）；
   把它们复制回原来的名字即可恢复。
+解压之后、安装引导程序之前，程序把 zerka\\ 中的每个文件从盘上重新读出，与 7-Zip 给出的
+SHA-256 校验值比较；复制到盘上的引导文件也与原文件比较。如果日志说某个文件“读回的内容与写入的不同”，
+说明这个盘不能保存写入的数据（U 盘已损坏，或是虚标容量的假 U 盘）：安装没有完成，请换用其他盘。
 启动时程序还会写出诊断文件 c:\\kestrix_drive.log。
 
 文件
@@ -163,6 +166,7 @@ zerka U盘/硬盘安装程序 $version
 
 系统要求
 - NT 系列的 Windows（本程序是 32 位程序），需要管理员权限。
+- Windows XP SP3 或更高版本：读回校验使用系统的 SHA-256，Windows NT、2000 和 SP3 以前的 XP 没有。
 - 安装到硬盘分区只适用于通过 boot.ini 启动的 Windows，即 Windows NT/2000/XP/2003。
   Windows Vista 及以后的版本没有 boot.ini：程序在写入任何文件之前就会拒绝硬盘分区，
   请改为安装到 U 盘（或 USB 硬盘），然后从它启动电脑。
@@ -224,6 +228,12 @@ then installs a boot loader:
   changes them, the originals are kept as C:\\boot.ini.before-zerka, C:\\menu.lst.before-zerka,
   C:\\GRLDR.before-zerka and C:\\g2ldr.before-zerka (a later installation never overwrites
   these copies); copy them back to undo the change.
+After extracting, and before installing the boot loader, the program reads every file in zerka\\
+back from the drive and compares it with the SHA-256 that 7-Zip reported for it; the boot files it
+copies onto the drive are compared with their originals too. If the log says that what was read
+back from a file differs from what was written, the drive does not keep what is written to it (a
+failing stick, or a counterfeit one that claims more space than it has): the installation has not
+been completed; use another drive.
 At start-up the program also writes the diagnostic file c:\\kestrix_drive.log.
 
 Files
@@ -242,6 +252,8 @@ Keep all files together in one folder.
 
 Requirements
 - Windows of the NT family (this is a 32-bit program), run with administrator rights.
+- Windows XP SP3 or later: the read-back uses the system's SHA-256, which Windows NT, 2000 and XP
+  before SP3 lack.
 - Installing onto a hard-disk partition works only where the computer starts Windows through
   boot.ini: Windows NT/2000/XP/2003. Windows Vista and later have no boot.ini: there a hard-disk
   partition is refused before anything is written; install to a USB stick (or a USB hard disk)
