@@ -355,6 +355,8 @@ const row rows[] = {
     {.name = "hard_disk_without_loader", .env = with({fixed_e}), .log = two_files + "33 20 29C=GRLDR 18 $e2 $crlf 38",
      .files = {{"C:\\GRLDR", "old loader"}}, .exe = "C:\\zerka-no-cfg\\zerka-installer-testbed.exe", .drive = 'E',
      .setup = old_loader},
+    {.name = "hard_disk_loader_cut_on_the_drive", .env = with({fixed_e, "ZERKA_FAKE_READ_BACK=C:\\GRLDR=cut:3"}),
+     .log = two_files + "33 20 29C=GRLDR 52=C:\\GRLDR 38", .files = {{"C:\\menu.lst", absent}}, .drive = 'E'},
     {.name = "hard_disk_partition_not_in_the_tables",
      .env = with({"ZERKA_FAKE_VOLUMES=E:device=1,start=1056256,length=511488"}), .log = two_files + "33 18 38",
      .files = {{"C:\\GRLDR", absent}}, .drive = 'E'},
