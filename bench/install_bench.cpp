@@ -5,9 +5,12 @@
 //   install  a whole installation through the installer's windows, from Start to "installation
 //            succeeded": zerka-installer.exe, or with ENV_FILE zerka-installer-testbed.exe with the
 //            settings in that file (the storage answers that make E: a hard-disk partition); the
-//            installer started without a console, as from the desktop
+//            installer started without a console, as from the desktop. Also prints, as "read-back",
+//            the time of its read-back (from its log line's header to its outcome); then, as "read",
+//            one plain sequential read of the installed files (unbuffered, as the read-back opens
+//            them, 1 MiB blocks, no hash), and as "hash", CryptoAPI's SHA-256 of as many bytes in memory
 //   direct   one "7z e" of the image's kernel, initrd and .sfs files into DRIVE:\direct\, as typed
-//            in a console window
+//            in a console window; direct-sha256 the same with -scrcSHA256, as the installer runs it
 //   tools    the installer's tool runs alone, back to back, with its command lines and in its order:
 //            the listing, chkdsk, one "7z e" per listed file, then syslinux.cfg and "syslinux -f",
 //            or for a fixed drive the loader copied to C:\GRLDR; made without a console, as the
@@ -17,6 +20,7 @@
 // With ZERKA_BENCH_TRACE set, it also prints when each step ended: each change of the installer's
 // log (in UTF-8), each tool run.
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <ctype.h>
 #include <stdio.h>
@@ -86,16 +90,67 @@ static double time_installation(const std::string &image, const std::string &env
     click(app.main, IDC_START);
     app.progress = find_dialog(app.pid(), app.main, false);
     if (!app.progress) return failed("no progress dialog");
-    // Polled every 10 ms: the end is seen at most that late.
-    const std::string done = msg(37), stopped = msg(38);
+    // Polled every 10 ms: the end, and each end of the read-back, is seen at most that late.
+    const std::string done = msg(37), stopped = msg(38), reading = msg(51, drive);
     std::string log;
+    double read_back_began = -1, read_back_ended = -1;
     for (DWORD begun = GetTickCount(); GetTickCount() - begun < 600000; Sleep(10)) {
         std::string now = app.log();
         if (trace && now.size() > log.size()) trace_step(now.substr(log.size()));
+        size_t header = now.find(reading);
+        if (header != std::string::npos && read_back_began < 0) read_back_began = elapsed();
+        if (read_back_began >= 0 && read_back_ended < 0 && now.size() > header + reading.size())
+            read_back_ended = elapsed();
         if (ends_with(log = now, done) || ends_with(log, stopped)) break;
     }
     double seconds = elapsed();
-    return ends_with(log, done) ? seconds : failed("installation failed:\n" + log);
+    if (!ends_with(log, done)) return failed("installation failed:\n" + log);
+    printf("read-back %.3f\n", read_back_ended - read_back_began);
+    return seconds;
+}
+
+// The installed files read once more, as the read-back opens them but without hashing; sets *bytes.
+static double time_plain_read(long long *bytes)
+{
+    std::string folder = std::string(1, drive) + ":\\zerka\\";
+    BYTE *block = (BYTE *)VirtualAlloc(nullptr, 1 << 20, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    WIN32_FIND_DATAA found;
+    DWORD got;
+    *bytes = 0;
+    QueryPerformanceCounter(&start);
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        HANDLE file = CreateFileA((folder + found.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        while (ReadFile(file, block, 1 << 20, &got, nullptr) && got > 0) *bytes += got;
+        CloseHandle(file);
+    }
+    FindClose(search);
+    double seconds = elapsed();
+    VirtualFree(block, 0, MEM_RELEASE);
+    return seconds;
+}
+
+// CryptoAPI's SHA-256 of bytes in memory, in the read-back's 1 MiB blocks: what it adds to reading.
+static double time_hash(long long bytes)
+{
+    std::vector<BYTE> block(1 << 20, 0x5a);
+    HCRYPTPROV provider;
+    HCRYPTHASH hash;
+    BYTE digest[32];
+    DWORD size = sizeof digest;
+    QueryPerformanceCounter(&start);
+    if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) ||
+        !CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash))
+        return failed("no SHA-256 from CryptoAPI");
+    for (long long left = bytes; left > 0; left -= (long long)block.size())
+        CryptHashData(hash, block.data(), (DWORD)(left < (long long)block.size() ? left : block.size()), 0);
+    CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+    double seconds = elapsed();
+    CryptDestroyHash(hash);
+    CryptReleaseContext(provider, 0);
+    return seconds;
 }
 
 // Runs a tool of the installer's folder with one of its outputs captured, as the installer does;
@@ -111,9 +166,10 @@ static DWORD run_tool(const char *tool, std::string line, int capture_stderr, st
     return code;
 }
 
-static double time_direct(const std::string &image)
+static double time_direct(const std::string &image, bool sha256)
 {
-    std::string output, line = "\"" + folder + "7z.exe\" e -y -o" + drive + ":\\direct\\ \"" + image + "\"";
+    std::string output, line = "\"" + folder + "7z.exe\" e -y " + (sha256 ? "-scrcSHA256 " : "") + "-o" + drive +
+                                ":\\direct\\ \"" + image + "\"";
     line += " vmlinuz initrd.gz *.sfs";
     QueryPerformanceCounter(&start);
     DWORD code = run_tool("7z.exe", line, 0, &output);
@@ -162,7 +218,8 @@ static double time_tools(const std::string &image)
 int main(int argc, char **argv)
 {
     if (argc < 4) {
-        fprintf(stderr, "usage: install_bench install|direct|tools|tools-console IMAGE DRIVE [ENV_FILE]\n");
+        fprintf(stderr, "usage: install_bench install|direct|direct-sha256|tools|tools-console IMAGE DRIVE"
+                        " [ENV_FILE]\n");
         return 2;
     }
     char self[MAX_PATH];
@@ -175,9 +232,16 @@ int main(int argc, char **argv)
     // it starts. Wine would hand it ours, which the tools would then share.
     if (side == "install" || side == "tools") FreeConsole();
     double seconds = side == "install"         ? time_installation(image, argc > 4 ? argv[4] : "")
-                     : side == "direct"        ? time_direct(image)
+                     : side == "direct"        ? time_direct(image, false)
+                     : side == "direct-sha256" ? time_direct(image, true)
                      : side == "tools" || side == "tools-console" ? time_tools(image)
                                                : failed("unknown side " + side);
+    long long bytes = 0;
+    if (side == "install" && seconds >= 0) {
+        double read = time_plain_read(&bytes), hash = time_hash(bytes);
+        if (bytes == 0) seconds = failed("nothing read back under " + std::string(1, drive) + ":\\zerka\\");
+        printf("read %.3f\nhash %.3f\n", read, hash);
+    }
     clean();
     if (seconds < 0) return 1;
     printf("%s %.3f\n", side.c_str(), seconds);

@@ -3,7 +3,9 @@
 # against (a) one direct "7z e" of the same files and (b) the installer's tool runs alone, back to
 # back (from a process without a console, as the installer is, and from a console program), for
 # the removable D: and the hard-disk partition E:, with a 300 MiB and a 700 MiB image, first with
-# the image in the page cache, then with the cache emptied before each run. Not a test.
+# the image in the page cache, then with the cache emptied before each run. Each installation's read-back is
+# timed from its log and set against one plain read of the same files and CryptoAPI's SHA-256 of as many bytes;
+# one "7z e" with -scrcSHA256 against one without. Not a test.
 #   bench/install_benchmark.sh [WIN_BUILD_DIR] [ROUNDS]    default build/win (win64 without 32-bit code), 5 rounds
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -48,10 +50,11 @@ for mib in 300 700; do
   rm -rf "$tree"
 done
 
-sides="install direct tools tools-console"
+sides="install direct direct-sha256 tools tools-console"
 results="$state/install-bench.txt"
 : >"$results"
-# measure TEMP MIB DRIVE SIDE ROUND: one side timed by a fresh run of install_bench.exe.
+# measure TEMP MIB DRIVE SIDE ROUND: one side timed by a fresh run of install_bench.exe. Every "name seconds" line
+# it prints is kept; an installation adds "without", its time less its read-back's.
 measure() {
   local folder='C:\zerka-installer' env=() out
   [ "$3" = E ] && folder='C:\zerka-boot' env=('C:\boot-proof\e.env')
@@ -60,7 +63,13 @@ measure() {
           "${env[@]}" 2>&1 | tr -d '\r')
   grep -qE "^$4 [0-9.]+$" <<<"$out" \
     || { printf '%s MiB %s: %s round %s: %s failed:\n%s\n' "$2" "$3" "$1" "$5" "$4" "$out" >&2; return 1; }
-  echo "$2 $3 $1 $5 $(grep -E "^$4 [0-9.]+$" <<<"$out")" >>"$results"
+  grep -E '^[a-z0-9-]+ [0-9.]+$' <<<"$out" | awk -v k="$2 $3 $1 $5" '{ print k, $1, $2; s[$1] = $2 }
+    END { if ("read-back" in s) print k, "without", s["install"] - s["read-back"] }' >>"$results"
+}
+# median MIB DRIVE TEMP NAME: the median of that figure over the rounds.
+median() {
+  awk -v m="$1" -v d="$2" -v t="$3" -v s="$4" '$1 == m && $2 == d && $3 == t && $5 == s { print $6 }' "$results" |
+    sort -n | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
@@ -73,9 +82,10 @@ for mib in 300 700; do
       for drive in D E; do
         for side in $sides; do measure "$temp" "$mib" "$drive" "$side" "$round"; done
         awk -v m="$mib" -v d="$drive" -v t="$temp" -v r="$round" '$1 == m && $2 == d && $3 == t && $4 == r {
-          s[$5] = $6 } END { printf "%s MiB %s: %s round %s: installation %.2f, direct 7z e %.2f, tool runs" \
-          " %.2f (from a console %.2f)\n", m, d, t, r, s["install"], s["direct"], s["tools"], s["tools-console"] }' \
-          "$results"
+          s[$5] = $6 } END { printf "%s MiB %s: %s round %s: installation %.2f (read-back %.2f, plain read %.2f," \
+          " hash %.2f), direct 7z e %.2f (-scrcSHA256 %.2f), tool runs %.2f (from a console %.2f)\n", m, d, t, r,
+          s["install"], s["read-back"], s["read"], s["hash"], s["direct"], s["direct-sha256"], s["tools"],
+          s["tools-console"] }' "$results"
       done
     done
   done
@@ -88,13 +98,25 @@ for mib in 300 700; do
   for drive in D E; do
     for temp in $temps; do
       line="$mib MiB $drive: $temp"
-      for side in $sides; do
-        line="$line $(awk -v m="$mib" -v d="$drive" -v t="$temp" -v s="$side" \
-          '$1 == m && $2 == d && $3 == t && $5 == s { print $6 }' "$results" | sort -n | awk '{ v[NR] = $1 }
-          END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
-      done
+      for side in install direct tools tools-console; do line="$line $(median "$mib" "$drive" "$temp" "$side")"; done
       awk '{ printf "%-8s %-3s %-5s %8.2f %8.2f %8.2f %8.2f %15.2f %14.2f\n", $1 " " $2, $3, $4, $5, $6, $7, $8,
         $5 / $6, $5 / $7 }' <<<"$line"
+    done
+  done
+done
+echo "the read-back (medians; without: the installation less its read-back; read: one plain read of the same files;"
+echo "hash: CryptoAPI's SHA-256 of as many bytes in memory) and 7z e with -scrcSHA256 against without:"
+printf '%-8s %-3s %-5s %8s %9s %8s %8s %8s %14s %8s %8s %13s\n' image drv cache install read-back without read hash \
+  read-back/read direct sha256 sha256/direct
+for mib in 300 700; do
+  for drive in D E; do
+    for temp in $temps; do
+      line="$mib MiB $drive: $temp"
+      for name in install read-back without read hash direct direct-sha256; do
+        line="$line $(median "$mib" "$drive" "$temp" "$name")"
+      done
+      awk '{ printf "%-8s %-3s %-5s %8.2f %9.2f %8.2f %8.2f %8.2f %14.2f %8.2f %8.2f %13.2f\n", $1 " " $2, $3, $4,
+        $5, $6, $7, $8, $9, $6 / $8, $10, $11, $11 / $10 }' <<<"$line"
     done
   done
 done

@@ -1,6 +1,7 @@
 # The installer for 32-bit Windows, its Wine test programs and their doubles.
 
-set(ZERKA_WINDOWS_DEFS WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501 STRICT)
+# Windows XP SP3 (NTDDI_WINXPSP3): the first with SHA-256 in CryptoAPI, which the read-back needs.
+set(ZERKA_WINDOWS_DEFS WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501 NTDDI_VERSION=0x05010300 STRICT)
 # The scripts that build GNU regex and the tools build them for this target (i686 or x86_64).
 set(zerka_tool_env ${CMAKE_COMMAND} -E env ZERKA_WINDOWS_ARCH=${CMAKE_SYSTEM_PROCESSOR})
 # The Wine test bed reads which kind of prefix this build's programs need.
@@ -44,7 +45,8 @@ add_library(zerka_core STATIC ${portable_sources} ${windows_sources})
 target_include_directories(zerka_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(zerka_core PUBLIC ${ZERKA_WINDOWS_DEFS})
 target_compile_options(zerka_core PRIVATE ${ZERKA_PRODUCT_FLAGS})
-target_link_libraries(zerka_core PUBLIC gnuregex comctl32 comdlg32 shell32 ole32 oleaut32 uuid user32 gdi32 kernel32)
+target_link_libraries(zerka_core PUBLIC gnuregex comctl32 comdlg32 shell32 ole32 oleaut32 uuid user32 gdi32 advapi32
+  kernel32)
 
 # Resources: the artwork is drawn at build time from the script in resources/art.
 include(resources/resources.cmake)

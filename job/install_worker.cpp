@@ -7,7 +7,7 @@ static void run_job(install_job *job)
 {
     if (run_pre_install_checks(job))
         return;
-    if (run_extraction(job))
+    if (run_extraction(job) || run_read_back(job))
         return;
     if (job->kind == drive_fixed ? run_fixed_boot_setup(job) : run_removable_boot_setup(job))
         return;

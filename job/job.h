@@ -38,6 +38,7 @@ int checkpoint(install_job *job);
 // The phases. Each returns 0 to go on, 1 when a checkpoint found the job stopped.
 int run_pre_install_checks(install_job *job);
 int run_extraction(install_job *job);
+int run_read_back(install_job *job);
 int run_removable_boot_setup(install_job *job);
 int run_fixed_boot_setup(install_job *job);
 

@@ -213,19 +213,19 @@ int listing_verdict(const listing_file *files, int count)
     return kernel && ramdisk ? listing_usable : listing_missing_boot_files;
 }
 
-int extraction_position(long long current, long long copied, long long total)
+int bar_position(long long current, long long copied, long long total, int from, int to)
 {
-    if (total <= 0) return 0;
+    if (total <= 0) return from;
     if (current < 0) current = 0;
     if (copied < 0) copied = 0;
     long long done = current > LLONG_MAX - copied ? LLONG_MAX : current + copied;
-    if (done >= total) return 90;
-    // done < total; keep done * 90 inside 63 bits.
-    while (total > LLONG_MAX / 90) {
+    if (done >= total) return to;
+    // done < total; keep done * (to - from) inside 63 bits.
+    while (total > LLONG_MAX / 100) {
         total >>= 1;
         done >>= 1;
     }
-    return (int)(done * 90 / total);
+    return from + (int)(done * (to - from) / total);
 }
 
 long long space_needed_mb(long long total)
@@ -247,7 +247,7 @@ int listing_command(char *buffer, const char *image)
 
 int extraction_command(char *buffer, char drive, const char *image, const char *name)
 {
-    return text_fits(format_text(buffer, "7z e -y -o%c:\\zerka\\ \"%s\" \"%s\"", drive, image, name))
+    return text_fits(format_text(buffer, "7z e -y -scrcSHA256 -o%c:\\zerka\\ \"%s\" \"%s\"", drive, image, name))
                ? 0
                : 1;
 }
@@ -255,4 +255,33 @@ int extraction_command(char *buffer, char drive, const char *image, const char *
 int extraction_target(char *buffer, char drive, const char *name)
 {
     return text_fits(format_text(buffer, "%c:\\zerka\\%s", drive, last_component(name))) ? 0 : 1;
+}
+
+static int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+int extraction_digest(const char *output, unsigned char digest[sha256_size])
+{
+    static const char label[] = "SHA256 for data:";
+    const char *line = NULL;
+    for (const char *at = strstr(output, label); at != NULL; at = strstr(at + 1, label))
+        line = at;
+    if (line == NULL) return 1;
+    const char *hex = line + sizeof label - 1;
+    while (*hex == ' ' || *hex == '\t') hex++;
+    unsigned char found[sha256_size];
+    for (int i = 0; i < 2 * sha256_size; i++) {
+        int value = hex_digit(hex[i]);
+        if (value < 0) return 1;
+        found[i / 2] = (unsigned char)(i % 2 ? found[i / 2] | value : value << 4);
+    }
+    // Exactly 64 digits: a longer run is some other hash.
+    if (hex_digit(hex[2 * sha256_size]) >= 0) return 1;
+    memcpy(digest, found, sizeof found);
+    return 0;
 }

@@ -19,9 +19,12 @@ struct listing_cursor {
     int separated;    // 1: the lines between the separators, 0: the old whole-text search
 };
 
+enum { sha256_size = 32 };
+
 struct listing_file {
     char *name;       // inside the listing text, NUL-terminated in place
     long long size;   // listed size in bytes (saturating)
+    unsigned char sha256[sha256_size];  // of the file as 7z extracted it, once it has
 };
 
 // Starts a walk over the file lines; must be called before the text is cut by the walk.
@@ -43,9 +46,12 @@ int listing_verdict(const listing_file *files, int count);
 // Decimal digits to a byte count, saturating at the largest long long.
 long long parse_size(const char *digits);
 
-// Bar position 0..90 for the bytes written so far of a listed total; 0 when the total is
-// not positive.
-int extraction_position(long long current, long long copied, long long total);
+// The bar: the extraction fills it up to 70, the read-back of what was written up to 90; the boot
+// set-up sets 95 and 100.
+enum { bar_extracted = 70, bar_read_back = 90 };
+// Position from..to for the bytes done so far (current + copied) of a total; from when the total
+// is not positive.
+int bar_position(long long current, long long copied, long long total, int from, int to);
 
 // Megabytes the target needs for the listed total, rounded up.
 long long space_needed_mb(long long total);
@@ -56,5 +62,8 @@ int space_is_enough(unsigned long long free_bytes, long long total);
 // 1 when it does not (the buffer must then not be used).
 int listing_command(char *buffer, const char *image);
 int extraction_command(char *buffer, char drive, const char *image, const char *name);
+// The SHA-256 that "7z e -scrcSHA256" prints with its last "SHA256 for data:" line, of the one file
+// it extracted. 0 when found, 1 when the output has no such line.
+int extraction_digest(const char *output, unsigned char digest[sha256_size]);
 // Where "7z e" puts a listed file: X:\zerka\ and the name's last component.
 int extraction_target(char *buffer, char drive, const char *name);

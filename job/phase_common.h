@@ -16,6 +16,10 @@ void fail_text_too_long(install_job *job);
 // The failure of a step whose system call failed: message 18, the system's text, a line end.
 void fail_with_system_text(install_job *job);
 
+// After a copy: 0 when the file at target, read back from the drive, holds what source holds;
+// else the step has failed, with the system's text or, for other bytes, message 52.
+int check_copy(install_job *job, const char *source, const char *target);
+
 // Makes the installer's own folder the current one, so that the data files beside it are
 // found by name. 1 when its path does not fit the buffer; fatal when it cannot be entered.
 int enter_installer_folder(void);

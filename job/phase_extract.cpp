@@ -1,5 +1,6 @@
 // Extraction: one 7z run per listed file into X:\zerka\, the bar following the growing
-// file, and each finished file checked against its listed size.
+// file, and each finished file checked against its listed size. 7z also reports the SHA-256 of
+// what it extracted, which the read-back compares with what the drive gives back.
 #include "job/job.h"
 #include "job/listing.h"
 #include "job/path_parts.h"
@@ -16,7 +17,7 @@ static void free_text(char *text)
 }
 
 // The outcome of one file: 0 to go on with the next, 1 to leave the loop.
-static int extract_one(install_job *job, const listing_file *file)
+static int extract_one(install_job *job, listing_file *file)
 {
     // The line names the file where "7z e", which drops the folders, puts it.
     if (log_formatted(job, load_message(29), job->drive, "zerka\\", last_component(file->name)))
@@ -50,7 +51,7 @@ static int extract_one(install_job *job, const listing_file *file)
         // The wait ends at once when 7z exits, so the next file starts without delay.
         DWORD waited = WaitForSingleObject(process.hProcess, poll_interval_ms);
         long long current = file_size_of(target);
-        progress_set(job, extraction_position(current, job->copied_size, job->total_size));
+        progress_set(job, bar_position(current, job->copied_size, job->total_size, 0, bar_extracted));
 
         if (!job_is_running(job)) {
             TerminateProcess(process.hProcess, 1);
@@ -73,10 +74,13 @@ static int extract_one(install_job *job, const listing_file *file)
             log_message(job, 18);
             log_append(job, text);
         }
+        // The shipped 7z always prints the digest: without it, nothing can prove the file.
+        int digest_missing = extraction_digest(text, file->sha256);
         free_text(text);
 
-        if (file_size_of(target) != file->size) {
-            log_message(job, 30);
+        int size_wrong = file_size_of(target) != file->size;
+        if (size_wrong || digest_missing) {
+            log_message(job, size_wrong ? 30 : 53);
             job_fail(job);
             return 1;
         }
@@ -97,7 +101,7 @@ int run_extraction(install_job *job)
     }
     // A listing whose total reads 0 gives the bar nothing to divide by; show the share done.
     if (completed && job->total_size <= 0)
-        progress_set(job, 90);
-    discard_listing(job);
+        progress_set(job, bar_extracted);
+    // The file table stays for the read-back.
     return checkpoint(job);
 }

@@ -75,6 +75,8 @@ static int copy_loader(install_job *job, const char *source, const char *name)
     BOOL copied = CopyFileA(source, target, FALSE);
     if (!copied)
         fail_with_system_text(job);
+    else
+        copied = !check_copy(job, source, target);
     SetFileAttributesA(target, boot_file_attributes);
     if (!copied)
         return 1;

@@ -30,6 +30,8 @@ static void copy_configuration(install_job *job)
         fail_with_system_text(job);
         return;
     }
+    if (check_copy(job, "syslinux.cfg", target))
+        return;
     log_message(job, 20);
 }
 
@@ -67,6 +69,8 @@ static int copy_efi_file(install_job *job, const char *name)
         fail_with_system_text(job);
         return 1;
     }
+    if (check_copy(job, source, path))
+        return 1;
     log_message(job, 20);
     return 0;
 }

@@ -10,5 +10,6 @@ list(APPEND windows_sources
   ${CMAKE_CURRENT_LIST_DIR}/phase_common.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_extract.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/phase_read_back.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_removable_boot.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phase_fixed_boot.cpp)

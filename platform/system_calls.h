@@ -29,3 +29,7 @@ void *grow_heap_block(void *block, SIZE_T size);
 // Removes the link at path itself, never what it points to (Wine's DeleteFileA would
 // delete the target of a file symlink).
 BOOL remove_link(const char *path);
+
+// Opens a file the job has written, to read it back from the drive: CreateFileA for reading with
+// these flags. A test can change the file at this moment, as a drive that loses data would.
+HANDLE open_read_back(const char *path, DWORD flags);

@@ -57,3 +57,8 @@ BOOL remove_link(const char *path)
         return RemoveDirectoryA(path);
     return DeleteFileA(path);
 }
+
+HANDLE open_read_back(const char *path, DWORD flags)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, flags, NULL);
+}

@@ -97,13 +97,33 @@ const long long gib = 1LL << 30;
 
 TEST(InstallMath, BarPosition)
 {
-    const struct { long long current, copied, total; int position; } rows[] = {
+    const struct { long long current, copied, total; int position, from = 0; } rows[] = {  // from..90
         {11, 0, 1000, 0}, {12, 0, 1000, 1}, {100, 400, 1000, 45}, {400, 600, 1000, 90}, {5000, 600, 1000, 90},
         {123, 4, 0, 0}, {10, 10, -5, 0}, {gib, 2 * gib, 4 * gib, 67}, {2 * gib, 2 * gib, 8 * gib, 45},
-        {LLONG_MAX / 2, 0, LLONG_MAX, 44}, {LLONG_MAX, LLONG_MAX, LLONG_MAX, 90},
+        {LLONG_MAX / 2, 0, LLONG_MAX, 44}, {LLONG_MAX, LLONG_MAX, LLONG_MAX, 90}, {49, 0, 1000, 70, 70},
+        {50, 0, 1000, 71, 70}, {3 * gib, gib, 8 * gib, 80, 70}, {1, 1, 0, 70, 70}, {LLONG_MAX, 1, 5, 90, 70},
     };
     for (const auto &r : rows)
-        EXPECT_EQ(extraction_position(r.current, r.copied, r.total), r.position) << r.current << "/" << r.total;
+        EXPECT_EQ(bar_position(r.current, r.copied, r.total, r.from, 90), r.position) << r.current << "/" << r.from;
+}
+
+TEST(InstallMath, DigestOf7zOutput)
+{
+    const std::string hex = "482121d6f03f300725422eb7b34e90094801a3bb884fcc0c681d910d1f167840";
+    const std::string tag = "SHA256 for data:", digits = "0123456789abcdef";
+    const struct { std::string output, digest; } rows[] = {  // "": none found
+        {"Everything is Ok\r\n\r\nSize: 3\r\n\r\n" + tag + "              " + hex + "\r\n", hex},
+        {tag + " " + std::string(64, '0') + "\n" + tag + "\t" + hex, hex},  // the last line counts
+        {tag + " " + hex.substr(0, 62) + "\r\n", ""}, {tag + " " + hex + "0", ""}, {"Size: 3\r\n", ""},
+        {tag + " " + hex.substr(0, 40) + "x" + hex.substr(41), ""}, {"CRC32  for data: " + hex, ""},
+    };
+    for (const auto &r : rows) {
+        unsigned char digest[sha256_size];
+        std::string found;
+        if (extraction_digest(r.output.c_str(), digest) == 0)
+            for (unsigned char byte : digest) found += digits[byte >> 4], found += digits[byte & 15];
+        EXPECT_EQ(found, r.digest) << r.output;
+    }
 }
 
 TEST(InstallMath, SpaceNeedRoundsUpToWholeMegabytes)
@@ -122,7 +142,7 @@ TEST(InstallMath, TextsOfAtMost1023Bytes)
     char b[1024];
     for (int extra : {0, 1}) {
         EXPECT_EQ(listing_command(b, std::string(992 + extra, 'p').c_str()), extra);
-        EXPECT_EQ(extraction_command(b, 'D', std::string(900, 'i').c_str(), std::string(98 + extra, 'n').c_str()),
+        EXPECT_EQ(extraction_command(b, 'D', std::string(900, 'i').c_str(), std::string(86 + extra, 'n').c_str()),
                   extra);
         EXPECT_EQ(extraction_target(b, 'D', std::string(1014 + extra, 'n').c_str()), extra);
     }

@@ -14,6 +14,9 @@
 //     query fails with last-error n
 //   ZERKA_FAKE_GATE=<path>=<event>  asking for that path's attributes waits for the event first
 //   ZERKA_FAKE_HEAP_LIMIT=<n>       a heap block cannot grow past n bytes, nor a new one be larger
+//   ZERKA_FAKE_READ_BACK=<path>=<action>:<n>;...  opened to be read back, as a failing drive would have it, that
+//     file first has its byte at offset n changed (flip), or is cut to n bytes (cut); or the open waits for the
+//     event named n (gate), or is refused with last-error n (refuse)
 #include "platform/system_calls.h"
 
 #include <shlobj.h>
@@ -171,4 +174,22 @@ BOOL remove_link(const char *path)
 {
     if (fake_tag(path)) return MoveFileA(path, (std::string(path) + ".link").c_str());
     return GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY ? RemoveDirectoryA(path) : DeleteFileA(path);
+}
+
+HANDLE open_read_back(const char *path, DWORD flags)
+{
+    std::string action = setting("ZERKA_FAKE_READ_BACK", path + std::string("="));
+    std::string n = action.substr(action.find(':') + 1);
+    LARGE_INTEGER at = {.QuadPart = atoll(n.c_str())};
+    char act = action[0], byte = 0;  // '\0' when not configured
+    DWORD done;
+    HANDLE file = act == 'f' || act == 'c' ? CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                         0, nullptr) : INVALID_HANDLE_VALUE;
+    if (act == 'f' && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadFile(file, &byte, 1, &done, nullptr))
+        byte ^= 1, SetFilePointerEx(file, at, nullptr, FILE_BEGIN), WriteFile(file, &byte, 1, &done, nullptr);
+    if (act == 'c') SetFilePointerEx(file, at, nullptr, FILE_BEGIN), SetEndOfFile(file);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (act == 'g') WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, n.c_str()), INFINITE);
+    if (act == 'r') return SetLastError(atoi(n.c_str())), INVALID_HANDLE_VALUE;
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
 }

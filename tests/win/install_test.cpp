@@ -1,12 +1,14 @@
 // Whole installations driven through the installer's windows, one table row each. The expected
 // log lists message ids (formatted with the row's drive; 29=name copies name into zerka\, 29C=name
-// onto C:\, 29E=name into EFI\BOOT\, 28=n needs n MB, 42=fs refuses fs) and $names of texts made at the start.
+// onto C:\, 29E=name into EFI\BOOT\, 28=n needs n MB, 42=fs refuses fs, 52=path read back changed) and $names
+// of texts made at the start.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
 #include <sstream>
 
+#include "digest_line.h"
 #include "driver.h"
 #include "resources/resource_ids.h"
 #include "tools/child_runner.h"
@@ -39,8 +41,9 @@ std::vector<std::string> with(std::vector<std::string> env, const std::vector<st
     return env;
 }
 
-const std::string checks = "21 20 23 20 27 20 ", two_files = checks + "29=vmlinuz 20 29=initrd.gz 20 ";
-const std::string small_files = checks + "29=initrd.gz 20 29=vmlinuz 20 29=zerka_100.sfs 20 29=zerka_200.sfs 20 ";
+const std::string checks = "21 20 23 20 27 20 ", extracted = checks + "29=vmlinuz 20 29=initrd.gz 20 ";
+const std::string small = checks + "29=initrd.gz 20 29=vmlinuz 20 29=zerka_100.sfs 20 29=zerka_200.sfs 20 ";
+const std::string two_files = extracted + "51 20 ", small_files = small + "51 20 ";  // and read back
 const std::string efi_and_mbr = "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 20 29E=grub.cfg 20 32 20 44 20 45 20 37";
 const std::string usb_boot = "31 20 32 20 37", fixed_boot = "33 20 29C=GRLDR 20 34 20 36 20 37";
 const std::string absent = "<absent>", ini_line = "\r\nC:\\GRLDR=\"zerka (kestrix)\"\r\n";
@@ -108,7 +111,8 @@ std::string expected_log(const std::string &tokens, char drive)
     for (std::string t; in >> t;) {
         const char *arg = t.c_str() + t.find('=') + 1;
         int id = atoi(t.c_str());
-        log += t[0] == '$' ? texts.at(t) : id == 28 || id == 56 ? msg(id, atoi(arg)) : id == 42 ? msg(42, arg)
+        log += t[0] == '$' ? texts.at(t) : id == 28 || id == 56 ? msg(id, atoi(arg))
+               : id == 42 || id == 52 ? msg(id, arg)
                : id != 29 ? msg(id, drive) : t[2] == 'C' ? msg(29, 'C', "", arg)
                : msg(29, drive, t[2] == 'E' ? "EFI\\BOOT\\" : "zerka\\", arg);
     }
@@ -151,7 +155,7 @@ bool running(const char *event)  // a stand-in's READY event lives as long as th
 std::function<void(installer &)> stop_at(int message, const char *gate, std::function<void()> then = [] {})
 {
     return [=](installer &app) {
-        ASSERT_TRUE(app.log_ends_with(message == 29 ? msg(29, 'C', "", "GRLDR") : msg(message)));
+        ASSERT_TRUE(app.log_ends_with(message == 29 ? msg(29, 'C', "", "GRLDR") : msg(message, 'D')));
         std::string before = app.log();
         click(app.progress, IDC_STOP_CLOSE);
         EXPECT_TRUE(wait_until([&] { return item_text(app.progress, IDC_STOP_CLOSE) == msg(16); }));
@@ -222,16 +226,19 @@ const row rows[] = {
          keep("D:\\", "usb", {"syslinux.cfg", "zerka\\vmlinuz", "zerka\\initrd.gz", "zerka\\zerka_100.sfs",
                                "EFI\\BOOT\\BOOTX64.EFI", "EFI\\BOOT\\BOOTIA32.EFI", "EFI\\BOOT\\grub.cfg"});
      }},
+    // The drive gives back another byte than 7z wrote (its own digest): no boot set-up follows.
+    {.name = "byte_changed_on_the_drive", .env = {"ZERKA_FAKE_READ_BACK=D:\\zerka\\zerka_100.sfs=flip:300000"},
+     .log = small + "51 52=D:\\zerka\\zerka_100.sfs 38", .files = {{"D:\\syslinux.cfg", absent}}, .exe = TESTBED_EXE},
     {.name = "image_7z_cannot_open", .log = "21 18 $broken 38", .exe = INSTALLER_EXE, .image = IMAGES "broken.iso"},
     {.name = "image_without_boot_files", .log = "21 18 38", .files = {{"D:\\zerka", absent}}, .exe = INSTALLER_EXE,
      .image = IMAGES "empty.iso"},
     {.name = "image_with_only_the_kernel", .env = with({}, {"vmlinuz", "zerka.sfs"}), .log = "21 18 38"},
     // Rows with D: on disk 1 check its sector 0 afterwards. Here an owner's code and active entry stay.
     {.name = "chkdsk_1_goes_on_and_owner_mbr_kept", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=1", usb_d1}),
-     .log = "21 20 23 25 26 27 20 29=vmlinuz 20 29=initrd.gz 20 " + usb_boot,
+     .log = "21 20 23 25 26 27 20 29=vmlinuz 20 29=initrd.gz 20 51 20 " + usb_boot,
      .files = {{disk1, mbr(1, owner, "\0\0\0\x80")}}, .setup = put_mbr(1, owner, "\0\0\0\x80")},
     {.name = "chkdsk_2_goes_on_and_owner_code_gets_active_flag", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=2", usb_d1}),
-     .log = "21 20 23 24 26 27 20 29=vmlinuz 20 29=initrd.gz 20 31 20 32 20 45 20 37",
+     .log = "21 20 23 24 26 27 20 29=vmlinuz 20 29=initrd.gz 20 51 20 31 20 32 20 45 20 37",
      .files = {{disk1, mbr(1, owner, "\x80\0\0")}}, .setup = put_mbr(1, owner, none)},
     {.name = "chkdsk_3_stops", .env = with({"ZERKA_DOUBLE_CHKDSK_EXIT=3"}), .log = "21 20 23 18 26 38"},
     {.name = "not_enough_space", .env = with({}, boot_files, 1LL << 49), .log = "21 20 23 20 27 28=1073741824 38"},
@@ -240,15 +247,17 @@ const row rows[] = {
     {.name = "total_of_zero_and_code_in_blank_area_beside_active_one", .env = with({usb_d1}, boot_files, 0),
      .log = two_files + "31 20 32 20 44 20 37", .files = {{disk1, mbr(1, mbr_bin, "\0\0\0\x80")}}, .bar = 100,
      .setup = put_mbr(1, "", "\0\0\0\x80")},
-    {.name = "files_past_2_gib", .env = with({"ZERKA_DOUBLE_7Z_E_GATE=extract"}, boot_files, (2LL << 30) + 512),
-     .log = two_files + usb_boot, .during = [](installer &app) {
-         EXPECT_TRUE(wait_until([&] { return app.bar() == 45; })) << app.bar();  // the first of two files written
+    // 7z's output without its digest line: nothing proves the file. (So no 4 GiB are read back here.)
+    {.name = "files_past_2_gib_and_7z_without_digest",
+     .env = with({"ZERKA_DOUBLE_7Z_E_GATE=extract", "ZERKA_DOUBLE_7Z_E_NO_DIGEST=1"}, boot_files, (2LL << 30) + 512),
+     .log = checks + "29=vmlinuz 53 38", .during = [](installer &app) {
+         EXPECT_TRUE(wait_until([&] { return app.bar() == 35; })) << app.bar();  // the first of two files written
          open_gate("extract");
      }},
     // D: is the logical partition 4 of disk 1: code, but no primary entry to flag.
     {.name = "name_in_a_folder_lands_flat_on_a_logical_partition",
      .env = with({usb_d1_logical}, {"vmlinuz", "initrd.gz", "boot\\x.sfs"}),
-     .log = two_files + "29=x.sfs 20 31 20 32 20 44 20 45 46 37",
+     .log = extracted + "29=x.sfs 20 51 20 31 20 32 20 44 20 45 46 37",
      .files = {{"D:\\zerka\\x.sfs", std::string(300, '\0')}, {disk1, mbr(1, mbr_bin, none)}},
      .setup = put_mbr(1, "", none)},
     // Disk 1 again, as \\.\PhysicalDrive12, in 4096-byte sectors: its partition 0 at sector 63.
@@ -271,8 +280,12 @@ const row rows[] = {
      .log = two_files + usb_boot, .files = {{disk1, mbr(1, "", none)}}, .setup = put_mbr(1, "", none)},
     {.name = "7z_fails_but_size_is_right",
      .env = with({"ZERKA_DOUBLE_7Z_E_EXIT=2", "ZERKA_DOUBLE_7Z_E_STDOUT=warning\r\n"}),
-     .log = checks + "29=vmlinuz 18 $warning 20 29=initrd.gz 18 $warning 20 " + usb_boot},
+     .log = checks + "29=vmlinuz 18 $warning 20 29=initrd.gz 18 $warning 20 51 20 " + usb_boot},
     {.name = "7z_wrong_size", .env = with({}, boot_files, 300, 299), .log = checks + "29=vmlinuz 30 38"},
+    {.name = "file_cut_short_after_its_size_check", .env = with({"ZERKA_FAKE_READ_BACK=D:\\zerka\\initrd.gz=cut:299"}),
+     .log = extracted + "51 52=D:\\zerka\\initrd.gz 38"},
+    {.name = "file_cannot_be_read_back", .env = with({"ZERKA_FAKE_READ_BACK=D:\\zerka\\initrd.gz=refuse:32"}),
+     .log = extracted + "51 18 $refused 38"},
     // Short lines of the old layout: the listing fits its first block, and only the file table has to grow.
     {.name = "file_table_cannot_grow", .env = {"ZERKA_FAKE_HEAP_LIMIT=300", "ZERKA_DOUBLE_7Z_L_STDOUT=" + [] {
          std::string text = " 17 17 17 files, 0 folders\r\n:0 1 1 vmlinuz\r\n:0 1 1 initrd.gz\r\n";
@@ -292,6 +305,9 @@ const row rows[] = {
          ASSERT_TRUE(app.finish());
          EXPECT_TRUE(wait_until([] { return !running("extracting"); }));  // 7z ended, not left behind
      }},
+    {.name = "stop_during_read_back", .env = with({"ZERKA_FAKE_READ_BACK=D:\\zerka\\vmlinuz=gate:reading"}),
+     .log = extracted + "51 19 38", .files = {{"D:\\syslinux.cfg", absent}}, .bar = 80,  // one of two files read
+     .during = stop_at(51, "reading")},
     {.name = "exit_after_close_during_extraction",
      .env = with({"ZERKA_DOUBLE_7Z_E_READY=exiting", "ZERKA_DOUBLE_7Z_E_GATE=no"}), .during = exit_during("exiting")},
     {.name = "exit_after_close_during_chkdsk", .env = with({"ZERKA_DOUBLE_CHKDSK_READY=checking",
@@ -356,6 +372,9 @@ const row rows[] = {
     {.name = "efi_folder_link", .env = {"ZERKA_FAKE_LINKS=D:\\EFI"},
      .log = small_files + "31 20 29E=BOOTX64.EFI 18 38", .files = {{"D:\\EFI\\BOOT", absent}},
      .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe", .setup = [] { CreateDirectoryA("D:\\EFI", nullptr); }},
+    {.name = "boot_file_changed_on_the_drive", .env = {"ZERKA_FAKE_READ_BACK=D:\\EFI\\BOOT\\grub.cfg=flip:0"},
+     .log = small_files + "31 20 29E=BOOTX64.EFI 20 29E=BOOTIA32.EFI 20 29E=grub.cfg 52=D:\\EFI\\BOOT\\grub.cfg 38",
+     .exe = "C:\\zerka-boot\\zerka-installer-testbed.exe"},
     {.name = "extracted_file_link_is_removed", .env = with({"ZERKA_FAKE_LINKS=D:\\zerka\\vmlinuz"}),
      .log = two_files + usb_boot, .files = {{"D:\\zerka\\vmlinuz.link", "planted"}},
      .setup = [] { CreateDirectoryA("D:\\zerka", nullptr); write_file("D:\\zerka\\vmlinuz", "planted"); }},
@@ -416,6 +435,8 @@ const row rows[] = {
     {.name = "hard_disk_without_loader", .env = with({fixed_e}), .log = two_files + "33 20 29C=GRLDR 18 $e2 $crlf 38",
      .files = {{"C:\\GRLDR", "old loader"}}, .exe = "C:\\zerka-no-cfg\\zerka-installer-testbed.exe", .drive = 'E',
      .setup = old_loader},
+    {.name = "hard_disk_loader_cut_on_the_drive", .env = with({fixed_e, "ZERKA_FAKE_READ_BACK=C:\\GRLDR=cut:3"}),
+     .log = two_files + "33 20 29C=GRLDR 52=C:\\GRLDR 38", .files = {{"C:\\menu.lst", absent}}, .drive = 'E'},
     {.name = "hard_disk_partition_not_in_the_tables",
      .env = with({"ZERKA_FAKE_VOLUMES=E:device=1,start=1056256,length=511488"}), .log = two_files + "33 18 38",
      .files = {{"C:\\GRLDR", absent}}, .drive = 'E'},
@@ -438,7 +459,8 @@ class Install : public testing::TestWithParam<row> {
         if (texts.empty()) texts = {{"$crlf", "\r\n"}, {"$e2", system_text(ERROR_FILE_NOT_FOUND)},
             {"$e5", system_text(ERROR_ACCESS_DENIED)}, {"$e21", system_text(ERROR_NOT_READY)},
             {"$e32", system_text(ERROR_SHARING_VIOLATION)},
-            {"$warning", "warning\r\n"}, {"$sys_error", "cannot open D:\r\n"},
+            {"$warning", "warning\r\n" + digest_line(300)}, {"$sys_error", "cannot open D:\r\n"},
+            {"$refused", "D:\\zerka\\initrd.gz: " + system_text(ERROR_SHARING_VIOLATION) + "\r\n"},
             {"$no_totals", listing(boot_files, 300, false)},
             {"$broken", captured(INSTALLER_DIR "\\7z.exe l \"" IMAGES "broken.iso\" *.sfs vmlinuz initrd.gz")},
             {"$real_syslinux", captured("C:\\zerka-real-syslinux\\syslinux.exe -f D:", 1)}};

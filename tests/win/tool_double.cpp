@@ -4,7 +4,8 @@
 // name, ARG its first argument (7Z_L lists, 7Z_E extracts), in capitals. Fields, in this order:
 //   RECORD=path  append the command line        PROBE=h  exit 1 when handle h is valid here
 //   STDERR, STDOUT=text; FLOOD=n bytes to standard output
-//   WRITE=n      a file of n bytes named like the last argument, without its folder, in -o<folder>
+//   WRITE=n      a file of n bytes named like the last argument, without its folder, in -o<folder>, and
+//                its SHA-256 on standard output as 7z -scrcSHA256 prints it; NO_DIGEST=1 leaves that out
 //   SPAWN=args   start this program again with those arguments, sharing its handles
 //   READY=name   set that event                 GATE=name  wait for that event    EXIT=n  exit code
 #include <windows.h>
@@ -13,6 +14,8 @@
 
 #include <fstream>
 #include <string>
+
+#include "digest_line.h"
 
 static std::string keys[2];
 
@@ -58,6 +61,7 @@ int main(int argc, char **argv)
         LARGE_INTEGER size = {.QuadPart = atoll(value.c_str())};
         SetFilePointerEx(file, size, nullptr, FILE_BEGIN);  // sparse on the host: any size costs nothing
         SetEndOfFile(file), CloseHandle(file);
+        if (!setting("NO_DIGEST", &target)) write_all(GetStdHandle(STD_OUTPUT_HANDLE), digest_line(size.QuadPart));
     }
     if (setting("SPAWN", &value)) {
         STARTUPINFOA startup = {sizeof startup};
