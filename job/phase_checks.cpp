@@ -85,13 +85,8 @@ static void set_partition_type(install_job *job, DWORD disk, int partition)
 {
     uint8_t sector[sector_zero_max];
     DWORD size;
-    if (sector_zero_read(disk, sector, &size)) {
-        DWORD error = GetLastError();
-        log_message(job, 43);
-        SetLastError(error);
-        fail_with_system_text(job);
+    if (read_sector_zero(job, disk, sector, &size))
         return;
-    }
     if (!boot_record_fat32_type(sector, partition))
         return;
     log_message(job, 59);

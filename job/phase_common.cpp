@@ -2,6 +2,7 @@
 
 #include <stdarg.h>
 
+#include "disk/sector_zero.h"
 #include "job/path_parts.h"
 #include "messages/format_text.h"
 #include "messages/messages.h"
@@ -101,4 +102,16 @@ int is_link(const char *path)
 int remove_link_at(const char *path)
 {
     return is_link(path) && !remove_link(path);
+}
+
+int read_sector_zero(install_job *job, DWORD disk, uint8_t *sector, DWORD *size)
+{
+    if (sector_zero_read(disk, sector, size) == 0)
+        return 0;
+    // The log line may change the thread's last error.
+    DWORD error = GetLastError();
+    log_message(job, 43);
+    SetLastError(error);
+    fail_with_system_text(job);
+    return 1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 // Small helpers the install phases share.
+#include <stdint.h>
+
 #include "job/job.h"
 
 // Formats a log text and appends it. A text that does not fit its 1024-byte buffer is
@@ -39,3 +41,7 @@ int is_link(const char *path);
 // writing at path, a link there is removed itself. 1 when it cannot be (the last error says
 // why), 0 when nothing is left in the way.
 int remove_link_at(const char *path);
+
+// Sector 0 of physical disk number disk, for a change of it. When it cannot be read, the step fails
+// with message 43, the read's own error and the system's text, and 1 is returned.
+int read_sector_zero(install_job *job, DWORD disk, uint8_t *sector, DWORD *size);

@@ -151,13 +151,8 @@ static void update_boot_record(install_job *job)
     DWORD size;
     int have_code = load_boot_code(code) == 0;
     DWORD code_error = GetLastError();
-    if (sector_zero_read(disk, sector, &size)) {
-        DWORD error = GetLastError();
-        log_message(job, 43);
-        SetLastError(error);
-        fail_with_system_text(job);
+    if (read_sector_zero(job, disk, sector, &size))
         return;
-    }
     for (;;) {
         // The table lies in the first 512 bytes whatever the sector's size.
         int change = boot_record_next_change(sector, partition, have_code ? code : NULL);
