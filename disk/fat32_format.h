@@ -1,5 +1,5 @@
 #pragma once
-// FAT32 as Microsoft's FAT32 File System Specification lays it out, made by a quick format: the reserved area,
+// FAT32 as Microsoft's published FAT32 document (fatgen103) lays it out, made by a quick format: the reserved area,
 // both FATs and the root cluster are written, nothing else. Portable: the sectors go out through
 // a callback, to a volume handle on Windows or to an image file in the tests.
 #include <stdint.h>
